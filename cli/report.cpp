@@ -1,0 +1,34 @@
+#include "cli/report.h"
+
+#include <cstdio>
+
+namespace korvan::cli {
+
+void append_quoted_path(std::string& out, const std::filesystem::path& path) {
+    const std::string text = path.string();  // on POSIX the native bytes, which are UTF-8 here
+    out.reserve(out.size() + text.size() + 2);
+    out.push_back('"');
+    for (char c : text) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
+std::string quoted_path(const std::filesystem::path& path) {
+    std::string out;
+    append_quoted_path(out, path);
+    return out;
+}
+
+void write_out(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+void write_err(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace korvan::cli

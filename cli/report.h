@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace korvan::cli {
+
+// `path` in double quotes, with every double quote and backslash inside escaped by a
+// backslash; the bytes are the path's UTF-8 form.
+std::string quoted_path(const std::filesystem::path& path);
+void append_quoted_path(std::string& out, const std::filesystem::path& path);
+
+// Writes the text to standard output or standard error in one call.
+void write_out(std::string_view text);
+void write_err(std::string_view text);
+
+}  // namespace korvan::cli
