@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include "cli/mcp.h"
+
 namespace korvan::cli {
 namespace {
 
 // Rows in usage order. A divider is a row with only help text.
 constexpr VerbSpec kVerbs[] = {
-    {"mcp", kOwnArgs, "", "MCP server over standard input and output", nullptr, run_argv_not_built},
+    {"mcp", kOwnArgs, "", "MCP server over standard input and output", nullptr, run_mcp},
     {"new", kRequiresOut, "--out file.korv", "saves an empty model with the material library",
      run_not_built, nullptr, "new requires --out file.korv"},
     {"stats", kSampleModel | kBareFile, "[file.korv | --in file.korv]", "model statistics",
