@@ -45,7 +45,7 @@ int dispatch(int argc, char** argv) {
 
     Options options;
     const bool bare_file = verb && (verb->marks & kBareFile);
-    if (auto parsed = parse_options(argc, argv, bare_file, options); !parsed.ok) {
+    if (auto parsed = parse_options(argc, argv, name, bare_file, options); !parsed.ok) {
         write_err(parsed.message + '\n');
         return kExitFailure;
     }
