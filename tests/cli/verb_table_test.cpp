@@ -1,0 +1,317 @@
+// The verb table is the one list of verbs: the usage text, dispatch, the preconditions and
+// the bare-file rule all read it, so its rows are checked here as data and through the binary.
+#include "cli/verb_table.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/support/cli_runner.h"
+
+namespace korvan::cli {
+namespace {
+
+// Every name of the catalogue, aliases included, and how many of them take a bare file.
+constexpr std::size_t kVerbNames = 258;
+constexpr std::size_t kBareFileVerbs = 172;
+constexpr std::string_view kSiteDivider =
+    "--- SITE PLAN (terrain from contours, drape, massing) ---------------------";
+
+// Verbs whose handler still answers "<verb>: not built yet". When a verb lands, take its
+// name out: this list only ever shrinks.
+constexpr std::string_view kNotBuiltYet =
+    "add-curve add-dim add-guide add-ngon align-nodes assign-mat-layer batch-rename batch-villa "
+    "chamfer-check chamfer-edges circle-centre cleanup3 clear-dimensions clear-dims clear-doc "
+    "clear-document clear-guides clear-mesh clear-textures contour-check contour-join create-arc "
+    "create-circle create-instance create-line create-rect crop-to-boundary curves cut-door "
+    "cut-window deep-unhide deform defs dim-auto dim-chain dim-reanchor dims drape edge-collapse "
+    "edge-dissolve edge-grid-divide edge-loop edge-ring edge-split edge-split-welded erase-edge "
+    "explode explode-all export-bmp export-dxf export-gltf export-obj export-ply export-stl "
+    "facade-screen face-extrude face-inset face-loop face-maker face-offset face-pushpull "
+    "face-split-edge face-split-plane face-sweep faces-aabb faces-adjacent faces-alive faces-area "
+    "faces-array faces-boundary-edges faces-by-area faces-centroid faces-connected faces-coplanar "
+    "faces-duplicate faces-erase faces-export-obj faces-extrude faces-facing faces-flatten "
+    "faces-grow faces-hidden faces-hide faces-in-aabb faces-invert faces-layer faces-mat "
+    "faces-mirror faces-paint faces-perimeter faces-reverse faces-rotate faces-scale "
+    "faces-scale-frame faces-set-layer faces-show faces-shrink faces-soft-hidden faces-translate "
+    "faces-visible find-centre find-name find-nodes fixit flat-roof flatten-to-z gen-stair "
+    "gen-townhouse gen-villa gen-wall generate-buildings groups guides harden hide-layer-faces "
+    "hide-mat import-dae import-dwg import-dxf import-gltf import-image import-korvan import-obj "
+    "import-ply import-skp import-stl instance-array instances isolate join-faces jpp labels "
+    "layers lights list-curves list-defs list-dims list-groups list-guides list-instances "
+    "list-labels list-layers list-lights list-mats list-profiles list-scenes list-sections "
+    "list-tags load loft loose-to-groups magnet make-group make-planar massing-chain mat-uv "
+    "materials merge-buildings mesh-boolean mesh-check mesh-fill-holes mesh-knife mesh-merge "
+    "mesh-naked-edges mesh-repair mesh-slice mesh-slice-cap mesh-split-plane mesh-stitch-edges "
+    "mesh-triangulate mesh-union-pairs mesh-volume mirror-node mirror-selection move-to-plane "
+    "move-to-z nest-boards nest-sheet new openings-demo orix-delete-tagged orix-explode "
+    "orix-isolate orix-purge orix-rename ortho-set paint-layer panel-dowels panel-emit "
+    "panel-groove panel-mortise panel-rabbet panel-rabbet-pair panel-tenon pathtrace pitched-roof "
+    "place-door place-window plan plan-draft present presentation purge-report push-face "
+    "quad-info quad-loop quadface quick-rotate quick-tags railing reassign-layer reassign-mat "
+    "remove-lines render replace-component replace-material reset-axis reverse-faces road-profile "
+    "round-check round-edges scenes sections shape-bend shape-bend-plan shape-bender "
+    "shell-townhouse shell-villa show-layer-faces show-mat skeleton-roof soft-move soften "
+    "split-vertex stats still sweep-profile tags tavikscale terrain-extrude thicken thinwall-demo "
+    "tile-face toggle-tags townhouse truebend turn-edge unhide-all update-keygen update-sign "
+    "update-verify uv-bake vertex-adjacency villa weld-vertices weld-verts window-joinery";
+
+std::set<std::string_view> words(std::string_view text) {
+    std::set<std::string_view> out;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find(' '), text.size());
+        if (end > 0) out.insert(text.substr(0, end));
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return out;
+}
+
+bool is_divider(const VerbSpec& v) { return v.name.empty(); }
+
+// Lower-case words (digits allowed) joined by single hyphens.
+bool is_verb_name(std::string_view name) {
+    if (name.empty() || name.front() == '-' || name.back() == '-') return false;
+    char prev = 0;
+    for (char c : name) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+        if (!ok || (c == '-' && prev == '-')) return false;
+        prev = c;
+    }
+    return true;
+}
+
+// Square brackets nest properly and double quotes pair up.
+bool brackets_balance(std::string_view text) {
+    int depth = 0, quotes = 0;
+    for (char c : text) {
+        if (c == '[') ++depth;
+        if (c == ']' && --depth < 0) return false;
+        if (c == '"') ++quotes;
+    }
+    return depth == 0 && quotes % 2 == 0;
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(VerbTable, NamesAreUniqueLowerCaseAndComplete) {
+    std::set<std::string_view> seen;
+    for (const VerbSpec& v : verb_table()) {
+        if (is_divider(v)) continue;
+        SCOPED_TRACE(std::string(v.name));
+        EXPECT_TRUE(is_verb_name(v.name));
+        EXPECT_TRUE(seen.insert(v.name).second) << "listed twice";
+    }
+    EXPECT_EQ(seen.size(), kVerbNames);
+}
+
+TEST(VerbTable, EveryRowHasExactlyOneHandlerOfItsKind) {
+    for (const VerbSpec& v : verb_table()) {
+        SCOPED_TRACE(std::string(v.name));
+        if (is_divider(v)) {
+            EXPECT_TRUE(v.run == nullptr && v.run_argv == nullptr && v.marks == 0);
+            EXPECT_TRUE(v.synopsis.empty() && v.refusal.empty());
+            continue;
+        }
+        EXPECT_NE(v.run == nullptr, v.run_argv == nullptr);
+        EXPECT_EQ(v.run_argv != nullptr, (v.marks & kOwnArgs) != 0);
+    }
+}
+
+TEST(VerbTable, MarksNeverContradictEachOther) {
+    std::size_t bare_file = 0;
+    for (const VerbSpec& v : verb_table()) {
+        SCOPED_TRACE(std::string(v.name));
+        const bool out = v.marks & kRequiresOut, read_only = v.marks & kReadOnly;
+        EXPECT_FALSE(out && read_only);
+        // An optional --out (D, W) contradicts one that is required or refused.
+        const bool optional_out = v.marks & (kDryRun | kWriteBack);
+        EXPECT_FALSE(optional_out && (out || read_only));
+        const bool requires_in = v.marks & kRequiresIn;
+        EXPECT_FALSE(requires_in && v.refusal.empty());
+        // A sentence that no precondition can print would be dead text.
+        EXPECT_TRUE(v.refusal.empty() || out || read_only || requires_in);
+        if (v.marks & kBareFile) ++bare_file;
+    }
+    EXPECT_EQ(bare_file, kBareFileVerbs);
+}
+
+TEST(VerbTable, EarlyVerbsParseTheirOwnArguments) {
+    const std::set<std::string_view> early = {"mcp",           "update-keygen", "update-sign",
+                                              "update-verify", "truebend",      "shape-bender",
+                                              "tavikscale",    "jpp",           "quadface"};
+    std::set<std::string_view> own_args;
+    for (const VerbSpec& v : verb_table())
+        if (v.marks & kOwnArgs) own_args.insert(v.name);
+    EXPECT_EQ(own_args, early);
+}
+
+TEST(VerbTable, UsageOpensWithReleaseToolingMcpAndNew) {
+    std::vector<std::string_view> first;
+    int dividers = 0;
+    for (const VerbSpec& v : verb_table()) {
+        if (!is_divider(v)) {
+            if (first.size() < 5) first.push_back(v.name);
+            continue;
+        }
+        ++dividers;
+        EXPECT_EQ(v.help, kSiteDivider);
+    }
+    EXPECT_EQ(first, (std::vector<std::string_view>{"update-keygen", "update-sign", "update-verify",
+                                                    "mcp", "new"}));
+    EXPECT_EQ(dividers, 1);
+}
+
+TEST(VerbTable, SynopsisAndHelpAreWellFormed) {
+    for (const VerbSpec& v : verb_table()) {
+        if (is_divider(v)) continue;
+        SCOPED_TRACE(std::string(v.name));
+        EXPECT_TRUE(brackets_balance(v.synopsis)) << v.synopsis;
+        EXPECT_EQ(v.synopsis.find("  "), std::string_view::npos);
+        ASSERT_FALSE(v.help.empty());
+        EXPECT_FALSE(v.help.front() == '\n' || v.help.back() == '\n' || v.help.back() == ' ');
+        EXPECT_EQ(v.help.find(" \n"), std::string_view::npos);
+        EXPECT_EQ(v.help.find("\n\n"), std::string_view::npos);
+        // The synopsis shows what the marks promise.
+        if (v.marks & kBareFile) {
+            EXPECT_TRUE(v.synopsis.starts_with("[file.korv | --in file.korv]") ||
+                        v.synopsis.starts_with("file.korv | --in file.korv"));
+        }
+        const bool shows_out = v.synopsis.find("--out") != std::string_view::npos;
+        if (v.marks & kRequiresOut) {
+            EXPECT_TRUE(shows_out);
+        }
+        if (v.marks & kReadOnly) {
+            EXPECT_FALSE(shows_out);
+        }
+    }
+}
+
+TEST(VerbTable, FindVerbMatchesWholeNamesOnly) {
+    for (const VerbSpec& v : verb_table()) {
+        if (!is_divider(v)) {
+            EXPECT_EQ(find_verb(v.name), &v) << v.name;
+        }
+    }
+    for (std::string_view name : {"", "STATS", "stats ", "stat", "--in", "#"}) {
+        SCOPED_TRACE(std::string(name));
+        EXPECT_EQ(find_verb(name), nullptr);
+    }
+}
+
+TEST(VerbTable, VerbsNotBuiltYetAreExactlyTheListed) {
+    const std::set<std::string_view> listed = words(kNotBuiltYet);
+    std::set<std::string_view> stubbed;
+    for (const VerbSpec& v : verb_table())
+        if (v.run == &run_not_built || v.run_argv == &run_argv_not_built) stubbed.insert(v.name);
+    for (std::string_view name : stubbed)
+        EXPECT_TRUE(listed.count(name)) << name << " answers \"not built yet\" but is not listed";
+    for (std::string_view name : listed)
+        EXPECT_TRUE(stubbed.count(name)) << name << " has landed: take it out of kNotBuiltYet";
+}
+
+TEST(VerbTableCli, UsageMatchesTheGoldenFile) {
+    const test::CliRun run = test::run_cli({});
+    ASSERT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, "");
+    const std::string golden = std::string(KORVAN_TESTS_DIR) + "/golden/usage.txt";
+    if (const char* update = std::getenv("KORVAN_UPDATE_GOLDEN");
+        update != nullptr && std::string_view(update) == "1") {
+        std::ofstream(golden, std::ios::binary) << run.out;
+    }
+    EXPECT_EQ(run.out, slurp(golden))
+        << "regenerate with KORVAN_UPDATE_GOLDEN=1 and review the diff";
+    EXPECT_NE(run.out.find("\n  # " + std::string(kSiteDivider) + "\n"), std::string::npos);
+}
+
+// The first stub of each handler kind, run through the binary: the answer comes after the
+// option loop and the preconditions, so pick rows that have none to trip.
+TEST(VerbTableCli, NotBuiltVerbsSaySoAndExitOne) {
+    const VerbSpec* plain = nullptr;
+    const VerbSpec* own_args = nullptr;
+    for (const VerbSpec& v : verb_table()) {
+        if (!plain && v.run == &run_not_built && !(v.marks & (kRequiresOut | kRequiresIn)))
+            plain = &v;
+        if (!own_args && v.run_argv == &run_argv_not_built) own_args = &v;
+    }
+    if (!plain && !own_args) GTEST_SKIP() << "every verb has landed";
+    for (const VerbSpec* v : {plain, own_args}) {
+        if (!v) continue;
+        SCOPED_TRACE(std::string(v->name));
+        const test::CliRun run = test::run_cli({std::string(v->name)});
+        EXPECT_EQ(run.exit_code, 1);
+        EXPECT_EQ(run.err, std::string(v->name) + ": not built yet\n");
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+// The sentences that replace the standard "requires --out" and "read-only" ones, and the
+// defaults where a row has none. Each stops the run before anything is read or written.
+TEST(VerbTableCli, PreconditionSentencesComeFromTheRows) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* err;
+    };
+    const Case cases[] = {
+        {{"reset-axis", "--in", "missing.korv"}, "reset-axis requires --name A[,B...] and --out\n"},
+        {{"shape-bend"},
+         "shape-bend requires --out (use shape-bend-plan for the curve's own numbers without "
+         "the file)\n"},
+        {{"thicken"}, "thicken requires --out\n"},
+        {{"chamfer-check", "--out", "x.korv"},
+         "chamfer-check is read-only; it mutates nothing, so there is nothing to write. The "
+         "mutating verb is chamfer-edges\n"},
+        {{"round-check", "--out", "x.korv"},
+         "round-check is read-only; it mutates nothing, so there is nothing to write. The "
+         "mutating verb is round-edges\n"},
+        {{"shape-bend-plan", "--out", "x.korv"},
+         "shape-bend-plan is read-only -- it is the GATE, the same way contour-check is "
+         "terrain's. The mutating verb is shape-bend\n"},
+        {{"ortho-set", "--out", "x.korv"},
+         "ortho-set is read-only; four elevations and a plan are a drawing, not geometry "
+         "(--dxf on `plan` is how a drawing gets written)\n"},
+        {{"plan", "--out", "x.korv"}, "plan is read-only; use --dxf to write the drawing\n"},
+        {{"plan-draft", "--out", "x.korv"},
+         "plan-draft is read-only; it resolves a cursor, it does not edit\n"},
+        {{"contour-check", "--out", "x.korv"},
+         "contour-check is read-only; it reports the contour set, it does not repair it (that "
+         "is contour-join)\n"},
+        {{"purge-report", "--out", "x.korv"},
+         "purge-report is read-only; it is an INVENTORY, not a purge -- the verbs that remove "
+         "things are the delete ones, and each refuses while anything still references what "
+         "it was asked to drop\n"},
+        {{"nest-sheet", "--out", "x.korv"},
+         "nest-sheet is read-only; a sheet layout is a drawing, not geometry -- every placement "
+         "below carries x,y,w,h, so a caller that wants a diagram already has the rectangles\n"},
+        {{"nest-boards", "--out", "x.korv"},
+         "nest-boards is read-only; nesting produces no geometry (nesting.hpp: \"NOTHING HERE "
+         "TOUCHES A Mesh, and that is a decision rather than an omission\")\n"},
+        {{"find-nodes", "--out", "x.korv"}, "find-nodes is read-only and takes no --out\n"},
+        {{"loft"}, "loft: --in file.korv is required (its curves are the sections)\n"},
+        {{"dim-reanchor"}, "dim-reanchor requires --in\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        const auto dir = test::fresh_temp_dir();
+        const test::CliRun run = test::run_cli(c.args, dir);
+        EXPECT_EQ(run.exit_code, 1);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(std::filesystem::is_empty(dir));
+    }
+}
+
+}  // namespace
+}  // namespace korvan::cli
