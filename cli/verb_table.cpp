@@ -94,7 +94,7 @@ constexpr VerbSpec kVerbs[] = {
      run_not_built},
     {"gen-wall", 0,
      "--wall-path POINTS [--wall-closed] [--wall-height H] [--wall-thickness T] "
-     "[--wall-style NAME] [--wall-justify left|center|right] [--wall-door SPEC] "
+     "[--wall-style NAME] [--wall-justify left|center|right] [--wall-door DOOR] "
      "--out file.korv",
      "a chained wall run whose junctions clean into one solid; --wall-style names a preset\n"
      "of presets/wall_styles.json in the assets directory",
@@ -968,7 +968,7 @@ constexpr VerbSpec kVerbs[] = {
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--pair-a-female] [--out file.korv]",
      "two rabbets on two boards that lap (CutRabbetPairCommand): tongues, assembled thickness,\n"
-     "proud or sunk; every spec check of both boards runs before either cut; a refusal exits 2",
+     "proud or sunk; both boards are checked in full before either cut; a refusal exits 2",
      run_not_built},
     {"panel-tenon", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
