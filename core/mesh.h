@@ -1,0 +1,362 @@
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cassert>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "core/box.h"
+#include "core/change_tracking.h"
+#include "core/element_table.h"
+#include "core/ids.h"
+#include "core/mesh_annotations.h"
+#include "core/mesh_elements.h"
+#include "core/tolerances.h"
+#include "core/vec3.h"
+
+namespace korvan {
+
+extern template class ElementTable<Vertex>;
+extern template class ElementTable<HalfEdge>;
+extern template class ElementTable<Edge>;
+extern template class ElementTable<Face>;
+extern template class TableJournal<Vertex>;
+extern template class TableJournal<HalfEdge>;
+extern template class TableJournal<Edge>;
+extern template class TableJournal<Face>;
+extern template class TableSnapshot<Vertex>;
+extern template class TableSnapshot<HalfEdge>;
+extern template class TableSnapshot<Edge>;
+extern template class TableSnapshot<Face>;
+
+// Default upper bound of faces_with_area_between: the float just below the largest finite one
+// but two, so "no bound" survives a round trip through six-digit text.
+inline constexpr float kMaxFaceArea = std::bit_cast<float>(0x7F7FFFFDu);
+
+// One change journal per element table of a mesh; attach around an edit, restore to undo it.
+struct MeshJournal {
+    TableJournal<Vertex> vertices;
+    TableJournal<HalfEdge> half_edges;
+    TableJournal<Edge> edges;
+    TableJournal<Face> faces;
+};
+
+// One copy-on-write snapshot per element table, for a reader on another thread.
+struct MeshSnapshot {
+    TableSnapshot<Vertex> vertices;
+    TableSnapshot<HalfEdge> half_edges;
+    TableSnapshot<Edge> edges;
+    TableSnapshot<Face> faces;
+};
+
+// Half-edge polygon mesh with soft deletion: elements are flagged dead, never removed, and
+// ids are never reused. A face created by add_ngon is an island with its own phantom boundary
+// until link_half_edges (or the linking and stitching built on it) pairs it with neighbours.
+// Queries never throw for bad ids: they skip invalid and dead ids and return empty results.
+// List results are sorted ascending with each id once, except ring walks (ring order).
+class Mesh {
+public:
+    // ---- Element access (mesh.cpp) -----------------------------------------------------
+
+    // Read-only views; callers test `id < size` and `alive` themselves.
+    std::span<const Vertex> vertices() const { return vertices_.view(); }
+    std::span<const HalfEdge> half_edges() const { return half_edges_.view(); }
+    std::span<const Edge> edges() const { return edges_.view(); }
+    std::span<const Face> faces() const { return faces_.view(); }
+
+    // Valid (in range) and alive.
+    bool vertex_usable(VertexId v) const { return v < vertices_.size() && vertices_[v].alive; }
+    bool half_edge_usable(HalfEdgeId h) const {
+        return h < half_edges_.size() && half_edges_[h].alive;
+    }
+    bool edge_usable(EdgeId e) const { return e < edges_.size() && edges_[e].alive; }
+    bool face_usable(FaceId f) const { return f < faces_.size() && faces_[f].alive; }
+
+    // Mutable element access for edits. The id must be valid. Each call stamps the element's
+    // block and feeds the attached observers before the caller writes; an edit that changes
+    // topology, layers or visibility must also call mark_changed.
+    Vertex& vertex_mut(VertexId v) { return vertices_.write(v); }
+    HalfEdge& half_edge_mut(HalfEdgeId h) { return half_edges_.write(h); }
+    Edge& edge_mut(EdgeId e) { return edges_.write(e); }
+    Face& face_mut(FaceId f) { return faces_.write(f); }
+
+    // The tables themselves, for block stamps and sizes.
+    const ElementTable<Vertex>& vertex_table() const { return vertices_; }
+    const ElementTable<HalfEdge>& half_edge_table() const { return half_edges_; }
+    const ElementTable<Edge>& edge_table() const { return edges_; }
+    const ElementTable<Face>& face_table() const { return faces_; }
+
+    // Ring origins in ring order from the face's first half-edge; empty for an invalid or
+    // dead face or a corrupt ring (a walk longer than the half-edge count plus one).
+    std::vector<VertexId> face_vertices(FaceId face) const;
+    std::vector<HalfEdgeId> face_half_edges(FaceId face) const;
+    // Number of ring half-edges; 0 where face_vertices would be empty.
+    std::uint64_t face_degree(FaceId face) const;
+    // The stored unit normal; zero for an invalid face.
+    Vec3 face_normal(FaceId face) const;
+    // Recomputes and stores the Newell normal of an alive face and returns it.
+    Vec3 recompute_face_normal(FaceId face);
+    // Origins of the edge's half-edge and of its twin; invalid ids when the edge is invalid
+    // or a half-edge is out of range.
+    std::array<VertexId, 2> edge_vertices(EdgeId edge) const;
+    // Origin of the half-edge's next; invalid when out of range.
+    VertexId half_edge_end(HalfEdgeId h) const;
+
+    // ---- Change tracking (mesh.cpp) ----------------------------------------------------
+
+    // Value of the process-wide revision counter at this mesh's last structural change.
+    std::uint64_t revision() const { return revision_; }
+    // Cache-invalidation bits (TableBit) set since the caches last cleared them.
+    std::uint32_t dirty_bits() const { return dirty_bits_; }
+    void clear_dirty_bits(std::uint32_t bits) { dirty_bits_ &= ~bits; }
+    // Takes a new revision and sets the given table bits.
+    void mark_changed(std::uint32_t bits);
+
+    void attach(MeshJournal& journal);
+    void detach(MeshJournal& journal);
+    // Writes back every recorded block and truncates each table to its size at attach time,
+    // then takes a new revision. Tables other than the four element tables are not covered.
+    void restore(const MeshJournal& journal);
+    void attach(MeshSnapshot& snapshot);
+    void detach(MeshSnapshot& snapshot);
+
+    void reserve(std::size_t vertices, std::size_t half_edges, std::size_t edges,
+                 std::size_t faces);
+    void shrink_to_fit();
+    // Heap bytes held by the element tables, their stamps, corner UVs and layer bits (by
+    // capacity), plus the annotation lists.
+    std::size_t memory_bytes() const;
+
+    // ---- Creation and deletion (mesh_edit.cpp) -----------------------------------------
+
+    // Appends an alive vertex; never deduplicates.
+    VertexId add_vertex(const Vec3& position);
+    // New face over the ring; no value for fewer than 3 ids or two equal consecutive ids
+    // (last and first included). Vertex ids are not checked otherwise: a ring naming a
+    // missing vertex gets a zero normal and is skipped by geometric queries.
+    std::optional<FaceId> add_ngon(std::span<const VertexId> verts);
+    std::optional<FaceId> add_triangle(VertexId a, VertexId b, VertexId c);
+    std::optional<FaceId> add_quad(VertexId a, VertexId b, VertexId c, VertexId d);
+    // Retires an alive face; its ring half-edges forget it so neighbours border a real hole.
+    // Half-edges, edges and vertices stay alive. False for an invalid or dead face.
+    bool erase_face(FaceId face);
+    // Retires the faces on both sides (appending them to retired_faces when given), then the
+    // edge and both half-edges. False for an invalid or dead edge.
+    bool erase_edge(EdgeId edge, std::vector<FaceId>* retired_faces = nullptr);
+    // Makes the naked half-edges a and b (alive, on different alive faces, each twinned with
+    // a faceless or dead-faced half-edge) twins of each other: their former twins die, b takes
+    // a's edge (soft or seam when either was) and b's edge dies. Vertices are not checked;
+    // callers pair half-edges that run between the same points in opposite directions.
+    bool link_half_edges(HalfEdgeId a, HalfEdgeId b);
+
+    // ---- Corner UVs, layers, annotations (mesh.cpp) ------------------------------------
+
+    // Stores the corner's texture coordinates; false for an invalid half-edge. The table is
+    // allocated by the first call, so meshes without UVs pay nothing.
+    bool set_corner_uv(HalfEdgeId h, float u, float v);
+    // The corner's coordinates; `set` is false when none were stored.
+    CornerUv corner_uv(HalfEdgeId h) const;
+    // True when every corner of the alive face's ring has stored coordinates.
+    bool face_has_uvs(FaceId face) const;
+    bool has_corner_uvs() const { return !corner_uvs_.empty(); }
+
+    // Layer visibility bits; layers beyond the list are shown. set_layer_visible grows the
+    // list (new entries shown) and ignores kInvalidLayer.
+    void set_layer_visible(std::uint32_t layer, bool visible);
+    bool layer_visible(std::uint32_t layer) const;
+    // Grows the list to cover the layer; no-op for kInvalidLayer.
+    void ensure_layer(std::uint32_t layer);
+    std::span<const std::uint8_t> layer_visibility() const { return layer_visible_; }
+
+    // Plain lists in creation order; the add_ functions return the new index.
+    std::size_t add_guide(const Vec3& a, const Vec3& b, bool infinite = false);
+    std::size_t add_curve(std::vector<Vec3> points, bool closed);
+    std::size_t add_curve(Curve curve);
+    // Clears the slot's alive flag; the slot stays. False for a bad or dead index.
+    bool erase_curve(std::size_t index);
+    std::size_t add_note(Note note);
+    std::size_t add_dimension(Dimension dimension);
+    std::span<const Guide> guides() const { return guides_; }
+    std::span<const Curve> curves() const { return curves_; }
+    std::span<const Note> notes() const { return notes_; }
+    std::span<const Dimension> dimensions() const { return dimensions_; }
+    // Mutable access to one entry; the index must be valid.
+    Guide& guide_mut(std::size_t i) {
+        assert(i < guides_.size());
+        return guides_[i];
+    }
+    Curve& curve_mut(std::size_t i) {
+        assert(i < curves_.size());
+        return curves_[i];
+    }
+    Note& note_mut(std::size_t i) {
+        assert(i < notes_.size());
+        return notes_[i];
+    }
+    Dimension& dimension_mut(std::size_t i) {
+        assert(i < dimensions_.size());
+        return dimensions_[i];
+    }
+
+    // ---- Face queries (mesh_query.cpp) -------------------------------------------------
+
+    std::vector<FaceId> alive_faces() const;
+    std::vector<FaceId> visible_faces() const;
+    std::vector<FaceId> soft_hidden_faces() const;
+    std::vector<FaceId> faces_with_layer(std::uint32_t layer) const;
+    std::vector<FaceId> faces_with_material(std::uint32_t material) const;
+    // Half the length of the ring's Newell vector; 0 for rings of fewer than 3 vertices.
+    float face_area(FaceId face) const;
+    // Sum over the distinct alive ids; 0 when none.
+    float area_of_faces(std::span<const FaceId> faces) const;
+    // Plain mean of the ring positions; zero when no ring vertex is valid.
+    Vec3 face_centroid(FaceId face) const;
+    // Area-weighted mean of the face centroids; no value when the total area is below 1e-8.
+    std::optional<Vec3> centroid_of_faces(std::span<const FaceId> faces) const;
+    // Total length of boundary_edges_of_faces.
+    float perimeter_of_faces(std::span<const FaceId> faces) const;
+    // Edges of the patch outline: those with exactly one adjacent face in the set.
+    std::vector<EdgeId> boundary_edges_of_faces(std::span<const FaceId> faces) const;
+    // Faces whose centroid lies in the box (inclusive); nothing for an empty box.
+    std::vector<FaceId> faces_within_aabb(const Aabb& box) const;
+    // min <= area <= max; a negative min counts as 0, min > max yields nothing.
+    std::vector<FaceId> faces_with_area_between(float min_area,
+                                                float max_area = kMaxFaceArea) const;
+    // Faces whose unit normal is within the cone (angle clamped at 0) about dir; nothing for
+    // a direction shorter than 1e-8; faces with degenerate normals are skipped.
+    std::vector<FaceId> faces_facing(const Vec3& dir, float max_angle_deg = kFacingConeDeg) const;
+    // Flood fill across twins to faces whose normal is within eps (dot) of the seed's; with
+    // same_plane, every ring vertex must also be within 1e-4 of the seed's plane.
+    std::vector<FaceId> coplanar_faces(FaceId seed, float eps = kCoplanarNormalDot,
+                                       bool same_plane = false) const;
+    std::vector<FaceId> connected_faces(FaceId seed) const;
+    // Flood fill across twins from an alive seed into alive faces that accept(face) admits;
+    // the seed is always included. Sorted ascending.
+    template <class Accept>
+    std::vector<FaceId> flood_fill_faces(FaceId seed, Accept&& accept) const;
+    // Faces across the seed's ring twins, excluding the seed.
+    std::vector<FaceId> adjacent_faces(FaceId seed) const;
+    std::vector<FaceId> grow_faces(std::span<const FaceId> faces) const;
+    std::vector<FaceId> shrink_faces(std::span<const FaceId> faces) const;
+    std::vector<FaceId> invert_face_selection(std::span<const FaceId> faces) const;
+    std::optional<Aabb> compute_aabb_of_faces(std::span<const FaceId> faces) const;
+    std::optional<Obb> compute_obb_of_faces(std::span<const FaceId> faces) const;
+    // Divergence-theorem volume of the alive faces (fan triangles from each ring's first
+    // vertex), taken about the centre of the alive vertices' box so it does not depend on
+    // where the solid sits. Positive for a closed solid with outward normals.
+    float signed_volume() const;
+    float compute_volume() const;
+
+    // ---- Edges, vertices and loops (mesh_topology.cpp) ---------------------------------
+
+    // Alive, both half-edges in range, and at least one side without an alive face.
+    bool is_naked_edge(EdgeId edge) const;
+    std::vector<EdgeId> naked_edges() const;
+    std::uint64_t naked_edge_count() const;
+    std::uint64_t open_edge_count() const { return naked_edge_count(); }
+    // The faced half-edges of the naked edges chained end to start into closed cycles, each
+    // as its vertex ids; open chains are dropped.
+    std::vector<std::vector<VertexId>> boundary_loops() const;
+
+    // Half-edges leaving v around the fan of the lowest-id alive half-edge that leaves v on
+    // an alive face, walked both ways so a fan broken by a naked edge is still covered. Fan
+    // order, from one end of an open fan.
+    std::vector<HalfEdgeId> vertex_half_edges(VertexId v) const;
+    std::vector<FaceId> vertex_faces(VertexId v) const;
+    std::vector<EdgeId> vertex_edges(VertexId v) const;
+    std::uint64_t vertex_valence(VertexId v) const;
+    // The alive faces on the edge, lower id first.
+    std::vector<FaceId> edge_faces(EdgeId edge) const;
+    // Straight on through valence-4 vertices both ways until a pole or a boundary; needs an
+    // alive face on the seed. Seed included.
+    std::vector<EdgeId> edge_loop(EdgeId edge) const;
+    // Across quads to the opposite edge, both ways. Seed included.
+    std::vector<EdgeId> edge_ring(EdgeId edge) const;
+    // The strip of quads the edge cuts across, from `face` (or, when invalid, the lower-id
+    // alive face on the edge).
+    std::vector<FaceId> face_loop(FaceId face, EdgeId edge) const;
+
+    // ---- Report counts (mesh_query.cpp) ------------------------------------------------
+
+    std::uint64_t alive_face_count() const;
+    std::uint64_t alive_vertex_count() const;
+    std::uint64_t soft_edge_count() const;
+    // Largest layer id of an alive face, ignoring kInvalidLayer; 0 when none.
+    std::uint32_t max_layer_id() const;
+
+private:
+    // Calls visit(h) for each half-edge of the ring, in order, stopping at the start, an
+    // invalid id or an id out of range. False when the walk exceeds the half-edge count plus
+    // one: the ring is corrupt and whatever was visited must be discarded.
+    template <class Visit>
+    bool walk_ring(FaceId face, Visit&& visit) const;
+    // Newell vector (not normalised) of an alive face's ring; zero when it has fewer than 3
+    // vertices, a vertex out of range or a corrupt ring.
+    std::array<double, 3> newell_vector(FaceId face) const;
+    // Sorted distinct usable ids of `faces`.
+    std::vector<FaceId> distinct_alive(std::span<const FaceId> faces) const;
+    static void sort_ids(std::vector<std::uint32_t>& ids);
+
+    ElementTable<Vertex> vertices_;
+    ElementTable<HalfEdge> half_edges_;
+    ElementTable<Edge> edges_;
+    ElementTable<Face> faces_;
+    std::vector<CornerUv> corner_uvs_;       // empty until the first corner UV is set
+    std::vector<std::uint8_t> layer_visible_;  // 1 = shown
+    std::vector<Guide> guides_;
+    std::vector<Curve> curves_;
+    std::vector<Note> notes_;
+    std::vector<Dimension> dimensions_;
+    std::uint64_t revision_ = 0;
+    std::uint32_t dirty_bits_ = kAllTableBits;
+};
+
+template <class Visit>
+bool Mesh::walk_ring(FaceId face, Visit&& visit) const {
+    const std::span<const HalfEdge> he = half_edges_.view();
+    const HalfEdgeId start = faces_[face].half_edge;
+    const std::size_t limit = he.size() + 1;
+    std::size_t steps = 0;
+    for (HalfEdgeId h = start; h < he.size();) {
+        if (++steps > limit) return false;
+        visit(h);
+        h = he[h].next;
+        if (h == start) break;
+    }
+    return true;
+}
+
+template <class Accept>
+std::vector<FaceId> Mesh::flood_fill_faces(FaceId seed, Accept&& accept) const {
+    if (!face_usable(seed)) return {};
+    const std::span<const HalfEdge> he = half_edges_.view();
+    std::vector<std::uint8_t> seen(faces_.size(), 0);
+    std::vector<FaceId> stack{seed};
+    std::vector<FaceId> found;
+    std::vector<FaceId> across;
+    seen[seed] = 1;
+    while (!stack.empty()) {
+        const FaceId f = stack.back();
+        stack.pop_back();
+        found.push_back(f);
+        across.clear();
+        const bool intact = walk_ring(f, [&](HalfEdgeId h) {
+            const HalfEdgeId t = he[h].twin;
+            if (t < he.size()) across.push_back(he[t].face);
+        });
+        if (!intact) continue;  // a corrupt ring has no usable sides
+        for (const FaceId g : across) {
+            if (!face_usable(g) || seen[g]) continue;
+            seen[g] = 1;  // a refused face is not asked again
+            if (accept(g)) stack.push_back(g);
+        }
+    }
+    sort_ids(found);
+    return found;
+}
+
+}  // namespace korvan
