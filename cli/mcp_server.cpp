@@ -90,8 +90,9 @@ std::string tool_result(std::string_view text, bool is_error) {
 
 std::string initialize_result(const JsonValue* params) {
     const JsonValue* asked = params ? params->find("protocolVersion") : nullptr;
-    const std::string_view version =
-        asked && asked->is_string() ? std::string_view(asked->as_string()) : kDefaultProtocolVersion;
+    const std::string_view version = asked && asked->is_string()
+                                         ? std::string_view(asked->as_string())
+                                         : kDefaultProtocolVersion;
     std::string out = R"({"protocolVersion":)";
     io::append_json_quoted(out, version);
     out.append(R"(,"capabilities":{"tools":{}},"serverInfo":{"name":"korvan","version":"1.1.0"})");
@@ -104,8 +105,10 @@ std::string initialize_result(const JsonValue* params) {
 // The sentence for a child that never ran, or empty when it started.
 std::string start_failure(const platform::ChildRun& run) {
     switch (run.start) {
-        case platform::ChildStart::kStarted: return {};
-        case platform::ChildStart::kNoPipes: return "could not create pipes";
+        case platform::ChildStart::kStarted:
+            return {};
+        case platform::ChildStart::kNoPipes:
+            return "could not create pipes";
         case platform::ChildStart::kNoStart: {
             std::string text = "could not start korvan_cli (error ";
             append_int(text, run.start_error);
@@ -191,7 +194,8 @@ std::string McpServer::run_verb(const JsonValue* arguments, bool& is_error) {
     if (args.front() == "mcp") return "\"mcp\" starts a server; it is not a command to run.";
 
     const std::string_view cwd_given = arguments->get_string("cwd", "");
-    const std::filesystem::path cwd = cwd_given.empty() ? start_dir_ : std::filesystem::path(cwd_given);
+    const std::filesystem::path cwd =
+        cwd_given.empty() ? start_dir_ : std::filesystem::path(cwd_given);
     std::uint32_t timeout_ms = kDefaultTimeoutMs;
     if (const JsonValue* t = arguments->find("timeout_ms"); t && t->is_number()) {
         const double wanted = t->as_number();

@@ -16,14 +16,14 @@ class JsonValue;
 namespace korvan::cli {
 
 // Runs the program itself with `args` as argv[1..] in `cwd`, killing it after `timeout_ms`.
-using McpChildRunner = std::function<platform::ChildRun(
-    const std::vector<std::string>& args, const std::filesystem::path& cwd,
-    std::uint32_t timeout_ms)>;
+using McpChildRunner =
+    std::function<platform::ChildRun(const std::vector<std::string>& args,
+                                     const std::filesystem::path& cwd, std::uint32_t timeout_ms)>;
 
 // The message handling of `korvan_cli mcp`: JSON-RPC 2.0 requests in, one response line
 // out. Tool calls go through the runner, so tests can answer them without processes.
 class McpServer {
-public:
+  public:
     // `start_dir` is where commands run unless a call names another directory.
     McpServer(std::filesystem::path start_dir, McpChildRunner runner);
 
@@ -31,7 +31,7 @@ public:
     // (a blank line or a notification).
     std::string handle_line(std::string_view line);
 
-private:
+  private:
     // The text of a tools/call result; sets `is_error` for the result's isError flag.
     std::string call_tool(std::string_view name, const io::JsonValue* arguments, bool& is_error);
     std::string run_verb(const io::JsonValue* arguments, bool& is_error);

@@ -22,14 +22,14 @@ struct FakeChildren {
     std::vector<std::uint32_t> timeouts;
 
     McpServer server() {
-        return McpServer("/start dir", [this](const std::vector<std::string>& a,
-                                              const std::filesystem::path& cwd,
-                                              std::uint32_t timeout_ms) {
-            args.push_back(a);
-            cwds.push_back(cwd);
-            timeouts.push_back(timeout_ms);
-            return answer;
-        });
+        return McpServer("/start dir",
+                         [this](const std::vector<std::string>& a, const std::filesystem::path& cwd,
+                                std::uint32_t timeout_ms) {
+                             args.push_back(a);
+                             cwds.push_back(cwd);
+                             timeouts.push_back(timeout_ms);
+                             return answer;
+                         });
     }
 };
 
@@ -41,8 +41,9 @@ JsonValue parse(const std::string& line) {
 }
 
 std::string call(McpServer& server, const std::string& tool, const std::string& arguments) {
-    return server.handle_line(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":")" +
-                              tool + R"(","arguments":)" + arguments + "}}");
+    return server.handle_line(
+        R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":")" + tool +
+        R"(","arguments":)" + arguments + "}}");
 }
 
 // The text and isError of a tools/call response.
@@ -61,9 +62,14 @@ std::pair<std::string, bool> tool_text(const std::string& response) {
 TEST(McpServer, InitializeEchoesAStringProtocolVersion) {
     FakeChildren children;
     McpServer server = children.server();
-    const std::string first =
-        server.handle_line(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2024-11-05"}})");
-    EXPECT_EQ(first.rfind(R"({"jsonrpc":"2.0","id":1,"result":{"protocolVersion":"2024-11-05","capabilities":{"tools":{}},"serverInfo":{"name":"korvan","version":"1.1.0"},"instructions":")", 0), 0u) << first;
+    const std::string first = server.handle_line(
+        R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2024-11-05"}})");
+    EXPECT_EQ(
+        first.rfind(
+            R"({"jsonrpc":"2.0","id":1,"result":{"protocolVersion":"2024-11-05","capabilities":{"tools":{}},"serverInfo":{"name":"korvan","version":"1.1.0"},"instructions":")",
+            0),
+        0u)
+        << first;
 
     const std::pair<const char*, const char*> cases[] = {
         {R"({"id":2,"method":"initialize"})", "2025-06-18"},
@@ -83,8 +89,14 @@ TEST(McpServer, IdsComeBackInKind) {
     FakeChildren children;
     McpServer server = children.server();
     const std::pair<const char*, const char*> cases[] = {
-        {"7", "7"},     {"\"a\"", "\"a\""}, {"7.6", "8"},       {"-3", "-3"},
-        {"true", "null"}, {"null", "null"}, {"{\"x\":1}", "null"}, {"1e999", "null"},
+        {"7", "7"},
+        {"\"a\"", "\"a\""},
+        {"7.6", "8"},
+        {"-3", "-3"},
+        {"true", "null"},
+        {"null", "null"},
+        {"{\"x\":1}", "null"},
+        {"1e999", "null"},
         {"\"q\\\"\"", "\"q\\\"\""},
     };
     for (const auto& [id, echoed] : cases) {
@@ -109,13 +121,20 @@ TEST(McpServer, ErrorsForBadLinesAndUnknownMethods) {
     FakeChildren children;
     McpServer server = children.server();
     const std::pair<const char*, const char*> cases[] = {
-        {"[]", R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: the message is not a JSON object"}})"},
-        {"{", R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: at byte 1: unterminated object"}})"},
-        {"{\"id\":1} x", R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: at byte 9: trailing characters after top-level value"}})"},
-        {R"({"id":4,"method":"tools/lis"})", R"({"jsonrpc":"2.0","id":4,"error":{"code":-32601,"message":"Method not found: tools/lis"}})"},
-        {R"({"id":4})", R"({"jsonrpc":"2.0","id":4,"error":{"code":-32601,"message":"Method not found: "}})"},
-        {" {\"id\":5,\"method\":\"resources/list\"}\t\r", R"({"jsonrpc":"2.0","id":5,"result":{"resources":[]}})"},
-        {R"({"id":6,"method":"prompts/list"})", R"({"jsonrpc":"2.0","id":6,"result":{"prompts":[]}})"},
+        {"[]",
+         R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: the message is not a JSON object"}})"},
+        {"{",
+         R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: at byte 1: unterminated object"}})"},
+        {"{\"id\":1} x",
+         R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: at byte 9: trailing characters after top-level value"}})"},
+        {R"({"id":4,"method":"tools/lis"})",
+         R"({"jsonrpc":"2.0","id":4,"error":{"code":-32601,"message":"Method not found: tools/lis"}})"},
+        {R"({"id":4})",
+         R"({"jsonrpc":"2.0","id":4,"error":{"code":-32601,"message":"Method not found: "}})"},
+        {" {\"id\":5,\"method\":\"resources/list\"}\t\r",
+         R"({"jsonrpc":"2.0","id":5,"result":{"resources":[]}})"},
+        {R"({"id":6,"method":"prompts/list"})",
+         R"({"jsonrpc":"2.0","id":6,"result":{"prompts":[]}})"},
     };
     for (const auto& [line, response] : cases) {
         SCOPED_TRACE(line);
@@ -132,7 +151,8 @@ TEST(McpServer, ListsBothToolsWithTheirSchemas) {
     EXPECT_EQ(tools[0].get_string("name", ""), "korvan_help");
     EXPECT_EQ(tools[1].get_string("name", ""), "korvan_run");
     const JsonValue& help = *tools[0].find("inputSchema");
-    EXPECT_EQ(write_json(help), R"({"additionalProperties":false,"properties":{},"type":"object"})");
+    EXPECT_EQ(write_json(help),
+              R"({"additionalProperties":false,"properties":{},"type":"object"})");
     const JsonValue& run = *tools[1].find("inputSchema");
     EXPECT_EQ(write_json(*run.find("required")), R"(["args"])");
     EXPECT_FALSE(run.find("additionalProperties")->as_bool());
@@ -161,8 +181,7 @@ TEST(McpServer, RefusesBadRunArgumentsWithoutRunningAnything) {
     };
     for (const auto& [arguments, message] : cases) {
         SCOPED_TRACE(arguments);
-        EXPECT_EQ(tool_text(call(server, "korvan_run", arguments)),
-                  std::make_pair(message, true));
+        EXPECT_EQ(tool_text(call(server, "korvan_run", arguments)), std::make_pair(message, true));
     }
     EXPECT_EQ(tool_text(call(server, "korvan_draw", "{}")),
               std::make_pair(std::string("Unknown tool: korvan_draw"), true));
@@ -193,8 +212,8 @@ TEST(McpServer, PassesArgumentsDirectoryAndTimeoutToTheChild) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.extra);
         children.args.clear();
-        call(server, "korvan_run", std::string(R"({"args":["stats","my model.korv","mcp"])") +
-                                       c.extra + "}");
+        call(server, "korvan_run",
+             std::string(R"({"args":["stats","my model.korv","mcp"])") + c.extra + "}");
         ASSERT_EQ(children.args.size(), 1u);
         EXPECT_EQ(children.args[0], (std::vector<std::string>{"stats", "my model.korv", "mcp"}));
         EXPECT_EQ(children.cwds.back(), c.cwd);
@@ -236,7 +255,8 @@ TEST(McpServer, RunResultTextShowsCommandOutcomeAndStreams) {
          head + "exit code: 0\n--- stdout ---\nx\n...[output truncated]", false},
         {changed(ended(0, "", "y"), [](ChildRun& r) { r.err_truncated = true; }),
          head + "exit code: 0\n--- stderr ---\ny\n...[output truncated]", false},
-        {changed(ended(-1), [](ChildRun& r) { r.start = platform::ChildStart::kNoStart, r.start_error = 2; }),
+        {changed(ended(-1),
+                 [](ChildRun& r) { r.start = platform::ChildStart::kNoStart, r.start_error = 2; }),
          "could not start korvan_cli (error 2)", true},
         {changed(ended(-1), [](ChildRun& r) { r.start = platform::ChildStart::kNoPipes; }),
          "could not create pipes", true},
@@ -275,12 +295,18 @@ TEST(McpServerProcess, AnswersARequestStreamInOrder) {
     const int kPings = 1000;
     {
         std::ofstream requests(dir / "requests.jsonl", std::ios::binary);
-        requests << R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{}})" << "\r\n"
-                 << R"({"jsonrpc":"2.0","method":"notifications/initialized"})" << "\n\n"
-                 << "not json\n"
-                 << R"({"jsonrpc":"2.0","id":"help","method":"tools/call","params":{"name":"korvan_help","arguments":{}}})" << "\n"
-                 << R"({"jsonrpc":"2.0","id":"run","method":"tools/call","params":{"name":"korvan_run","arguments":{"args":["face-pushpull","--face","3","--distance","1"],"cwd":"sub dir"}}})" << "\n";
-        for (int i = 1; i <= kPings; ++i) requests << R"({"jsonrpc":"2.0","method":"ping","id":)" << i << "}\n";
+        requests
+            << R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{}})"
+            << "\r\n"
+            << R"({"jsonrpc":"2.0","method":"notifications/initialized"})"
+            << "\n\n"
+            << "not json\n"
+            << R"({"jsonrpc":"2.0","id":"help","method":"tools/call","params":{"name":"korvan_help","arguments":{}}})"
+            << "\n"
+            << R"({"jsonrpc":"2.0","id":"run","method":"tools/call","params":{"name":"korvan_run","arguments":{"args":["face-pushpull","--face","3","--distance","1"],"cwd":"sub dir"}}})"
+            << "\n";
+        for (int i = 1; i <= kPings; ++i)
+            requests << R"({"jsonrpc":"2.0","method":"ping","id":)" << i << "}\n";
         requests << R"({"jsonrpc":"2.0","id":"last","method":"ping"})";  // no final line feed
     }
     std::filesystem::create_directories(dir / "sub dir");
@@ -307,7 +333,8 @@ TEST(McpServerProcess, AnswersARequestStreamInOrder) {
                                          "face-pushpull requires --out\n"),
                              true));
     for (int i = 1; i <= kPings; ++i) {
-        ASSERT_EQ(lines[3 + i], R"({"jsonrpc":"2.0","id":)" + std::to_string(i) + R"(,"result":{}})");
+        ASSERT_EQ(lines[3 + i],
+                  R"({"jsonrpc":"2.0","id":)" + std::to_string(i) + R"(,"result":{}})");
     }
     EXPECT_EQ(parse(lines.back()).get_string("id", ""), "last");
 }
