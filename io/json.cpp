@@ -62,8 +62,9 @@ void JsonValue::push_back(JsonValue item) {
 
 void JsonValue::set(std::string name, JsonValue value) {
     if (type_ != JsonType::kObject) return;
-    auto it = std::lower_bound(members_.begin(), members_.end(), name,
-                               [](const JsonMember& m, const std::string& n) { return m.name < n; });
+    auto it =
+        std::lower_bound(members_.begin(), members_.end(), name,
+                         [](const JsonMember& m, const std::string& n) { return m.name < n; });
     if (it != members_.end() && it->name == name) {
         it->value = std::move(value);
     } else {
@@ -100,7 +101,7 @@ std::string_view JsonValue::get_string(std::string_view name, std::string_view f
 
 namespace {
 
-constexpr int kMaxDepth = 64;               // containers open at once
+constexpr int kMaxDepth = 64;  // containers open at once
 constexpr std::size_t kMaxErrorLength = 127;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -165,7 +166,7 @@ double out_of_range_value(std::string_view text) {
 }
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string_view text) : text_(text) {}
 
     bool parse(JsonValue& out) {
@@ -180,7 +181,7 @@ public:
     std::size_t error_offset() const { return error_at_; }
     const char* error_message() const { return message_; }
 
-private:
+  private:
     bool fail(const char* message) { return fail_at(pos_, message); }
     bool fail_at(std::size_t at, const char* message) {
         error_at_ = at;
@@ -208,12 +209,18 @@ private:
                 out = JsonValue::make_string(std::move(text));
                 return true;
             }
-            case '[': return parse_array(out, depth);
-            case '{': return parse_object(out, depth);
-            case 't': return parse_literal("true", "expected 'true'", out);
-            case 'f': return parse_literal("false", "expected 'false'", out);
-            case 'n': return parse_literal("null", "expected 'null'", out);
-            default: return parse_number(out);
+            case '[':
+                return parse_array(out, depth);
+            case '{':
+                return parse_object(out, depth);
+            case 't':
+                return parse_literal("true", "expected 'true'", out);
+            case 'f':
+                return parse_literal("false", "expected 'false'", out);
+            case 'n':
+                return parse_literal("null", "expected 'null'", out);
+            default:
+                return parse_number(out);
         }
     }
 
@@ -324,18 +331,35 @@ private:
             const std::size_t backslash = pos_++;
             if (at_end()) return fail("unterminated escape");
             switch (text_[pos_]) {
-                case '"': out.push_back('"'); break;
-                case '\\': out.push_back('\\'); break;
-                case '/': out.push_back('/'); break;
-                case 'b': out.push_back('\b'); break;
-                case 'f': out.push_back('\f'); break;
-                case 'n': out.push_back('\n'); break;
-                case 'r': out.push_back('\r'); break;
-                case 't': out.push_back('\t'); break;
+                case '"':
+                    out.push_back('"');
+                    break;
+                case '\\':
+                    out.push_back('\\');
+                    break;
+                case '/':
+                    out.push_back('/');
+                    break;
+                case 'b':
+                    out.push_back('\b');
+                    break;
+                case 'f':
+                    out.push_back('\f');
+                    break;
+                case 'n':
+                    out.push_back('\n');
+                    break;
+                case 'r':
+                    out.push_back('\r');
+                    break;
+                case 't':
+                    out.push_back('\t');
+                    break;
                 case 'u':
                     if (!parse_unicode_escape(out)) return false;
                     continue;
-                default: return fail_at(backslash, "unknown escape");
+                default:
+                    return fail_at(backslash, "unknown escape");
             }
             ++pos_;
         }
@@ -423,19 +447,26 @@ void append_number(std::string& out, double value) {
     // Whole numbers that a double holds exactly print without a fraction or exponent.
     constexpr double kWholeLimit = 9e15;
     const bool whole = std::fabs(value) < kWholeLimit && std::trunc(value) == value;
-    const auto result = whole ? std::to_chars(buf, buf + sizeof buf, value,
-                                              std::chars_format::fixed, 0)
-                              : std::to_chars(buf, buf + sizeof buf, value,
-                                              std::chars_format::general, 17);
+    const auto result =
+        whole ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 0)
+              : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 17);
     out.append(buf, result.ptr);
 }
 
 void write_value(std::string& out, const JsonValue& value, int indent, int depth) {
     switch (value.type()) {
-        case JsonType::kNull: out += "null"; return;
-        case JsonType::kBool: out += value.as_bool() ? "true" : "false"; return;
-        case JsonType::kNumber: append_number(out, value.as_number()); return;
-        case JsonType::kString: append_json_quoted(out, value.as_string()); return;
+        case JsonType::kNull:
+            out += "null";
+            return;
+        case JsonType::kBool:
+            out += value.as_bool() ? "true" : "false";
+            return;
+        case JsonType::kNumber:
+            append_number(out, value.as_number());
+            return;
+        case JsonType::kString:
+            append_json_quoted(out, value.as_string());
+            return;
         case JsonType::kArray: {
             const auto& items = value.items();
             if (items.empty()) {
@@ -519,13 +550,27 @@ void append_json_quoted(std::string& out, std::string_view text) {
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\b': out += "\\b"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\f': out += "\\f"; break;
-            case '\r': out += "\\r"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
             default:
                 if (c < 0x20) {
                     out += "\\u00";

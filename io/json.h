@@ -14,7 +14,7 @@ struct JsonMember;
 // One JSON value owning its children. Object members stay sorted by name (a name appears
 // once), so lookups are binary searches and writers visit members in name order.
 class JsonValue {
-public:
+  public:
     JsonValue() = default;  // null
     static JsonValue make_bool(bool value);
     static JsonValue make_number(double value);
@@ -52,7 +52,7 @@ public:
     // The member's text when it is a string, else `fallback`.
     std::string_view get_string(std::string_view name, std::string_view fallback) const;
 
-private:
+  private:
     JsonType type_ = JsonType::kNull;
     bool boolean_ = false;
     double number_ = 0.0;

@@ -20,11 +20,11 @@ enum class ChildStart : std::uint8_t {
 
 struct ChildRun {
     ChildStart start = ChildStart::kStarted;
-    int start_error = 0;      // the system's error number when start is kNoStart
-    bool timed_out = false;   // the deadline passed first and the runner killed it
-    int exit_code = -1;       // its exit status when it ended by itself
-    int term_signal = 0;      // the signal that ended it, 0 when it exited
-    std::string out, err;     // standard output and error, each cut at kChildOutputCap
+    int start_error = 0;     // the system's error number when start is kNoStart
+    bool timed_out = false;  // the deadline passed first and the runner killed it
+    int exit_code = -1;      // its exit status when it ended by itself
+    int term_signal = 0;     // the signal that ended it, 0 when it exited
+    std::string out, err;    // standard output and error, each cut at kChildOutputCap
     bool out_truncated = false, err_truncated = false;  // the stream reached the cap
 };
 

@@ -62,7 +62,7 @@ void read_some(Capture& stream) {
 }
 
 class SpawnSetup {
-public:
+  public:
     SpawnSetup() {
         posix_spawn_file_actions_init(&actions_);
         posix_spawnattr_init(&attr_);
@@ -85,8 +85,8 @@ public:
         }
         // Its own process group, so a timeout can end everything it started; default
         // signal handling whatever the server inherited.
-        const auto flags =
-            static_cast<short>(POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        const auto flags = static_cast<short>(POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                              POSIX_SPAWN_SETSIGDEF);
         if (rc == 0) rc = posix_spawnattr_setflags(&attr_, flags);
         if (rc == 0) rc = posix_spawnattr_setpgroup(&attr_, 0);
         sigset_t none, defaults;
@@ -102,7 +102,7 @@ public:
         return posix_spawn(&pid, program.c_str(), &actions_, &attr_, argv, environ);
     }
 
-private:
+  private:
     posix_spawn_file_actions_t actions_;
     posix_spawnattr_t attr_;
 };

@@ -46,8 +46,10 @@ TEST(JsonParse, AcceptsStandardJsonAndWritesItBackCompact) {
         {"{\"b\":1,\"a\":[],\"c\":{}}", "{\"a\":[],\"b\":1,\"c\":{}}"},
         {"{\"a\":1,\"a\":2}", "{\"a\":2}"},
         {"\"\\ud83d\\ude00\"", "\"\xF0\x9F\x98\x80\""},
-        {"\"\\uD83D\"", "\"\xED\xA0\xBD\""},          // a lone high surrogate is kept
-        {"\"\\ud83d\\u0041\"", "\"\xED\xA0\xBD" "A\""},  // not a pair: two code points
+        {"\"\\uD83D\"", "\"\xED\xA0\xBD\""},  // a lone high surrogate is kept
+        {"\"\\ud83d\\u0041\"",
+         "\"\xED\xA0\xBD"
+         "A\""},  // not a pair: two code points
         {"\"\\uDE00\\uD83D\"", "\"\xED\xB8\x80\xED\xA0\xBD\""},
         {"\"\\u00e9\\u20AC\"", "\"\xC3\xA9\xE2\x82\xAC\""},
         {"\"\\u0000\"", "\"\\u0000\""},
@@ -199,8 +201,8 @@ TEST(JsonWrite, IndentedFormPutsEachElementOnItsOwnLine) {
 }
 
 TEST(JsonWrite, NumbersRoundTripExactly) {
-    const double values[] = {0.1,     1.0 / 3,   1e-300,  5e-324,         DBL_MAX, -DBL_MAX,
-                             9e15,    9e15 - 1,  -9e15,   123456789.125, 2.5e-7,  1e16 + 2};
+    const double values[] = {0.1,  1.0 / 3,  1e-300, 5e-324,        DBL_MAX, -DBL_MAX,
+                             9e15, 9e15 - 1, -9e15,  123456789.125, 2.5e-7,  1e16 + 2};
     for (double v : values) {
         SCOPED_TRACE(v);
         const std::string text = write_json(JsonValue::make_number(v));
