@@ -3,7 +3,10 @@
 #include "platform/process.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -25,15 +28,15 @@ ChildRun sh(const std::string& script, std::uint32_t timeout_ms = kGenerous,
     return run_child("/bin/sh", args, cwd, timeout_ms);
 }
 
-// True when no live process has this id (gone, or a zombie waiting for its new parent).
-bool process_is_dead(const std::string& pid_text) {
-    std::ifstream stat("/proc/" + pid_text + "/stat");
-    if (!stat) return true;
-    std::string line;
-    std::getline(stat, line);
-    const auto close_paren = line.rfind(')');
-    return close_paren != std::string::npos && close_paren + 2 < line.size() &&
-           line[close_paren + 2] == 'Z';
+// Waits until the process ends (a zombie counts as ended); false if it is still alive after
+// a minute. SIGKILL is delivered asynchronously, so a check right after kill() could race.
+bool process_ends(const std::string& pid_text) {
+    const int fd = static_cast<int>(syscall(SYS_pidfd_open, std::stoi(pid_text), 0));
+    if (fd < 0) return errno == ESRCH;  // already gone and reaped
+    pollfd wait = {fd, POLLIN, 0};
+    const bool ended = poll(&wait, 1, 60000) == 1;
+    close(fd);
+    return ended;
 }
 
 TEST(ProcessRunner, ArgumentsArriveUnchangedAndStreamsStaySeparate) {
@@ -142,7 +145,7 @@ TEST(ProcessRunner, DeadlineKillsTheChildAndEverythingItStarted) {
     EXPECT_EQ(run.term_signal, SIGKILL);
     ASSERT_FALSE(run.out.empty());
     const std::string grandchild = run.out.substr(0, run.out.find('\n'));
-    EXPECT_TRUE(process_is_dead(grandchild)) << "background process " << grandchild;
+    EXPECT_TRUE(process_ends(grandchild)) << "background process " << grandchild;
 
     struct Case {
         const char* script;
