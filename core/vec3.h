@@ -52,9 +52,12 @@ inline Vec3 normalize(const Vec3& a) {
 inline float radians(float deg) { return deg * kDegToRad; }
 inline float degrees(float rad) { return rad * kRadToDeg; }
 
-// p' = pivot + (p - pivot) * s per axis; factors of exactly 1 leave p bit-identical.
+// p' = pivot + (p - pivot) * s per axis. An axis with a factor of exactly 1 keeps its
+// coordinate bit for bit (the round trip through the pivot would not), so scaling by 1
+// moves nothing.
 inline Vec3 scale_point(const Vec3& p, const Vec3& pivot, const Vec3& s) {
-    return pivot + (p - pivot) * s;
+    auto axis = [](float q, float c, float f) { return f == 1.0f ? q : c + (q - c) * f; };
+    return {axis(p.x, pivot.x, s.x), axis(p.y, pivot.y, s.y), axis(p.z, pivot.z, s.z)};
 }
 
 }  // namespace korvan
