@@ -1,0 +1,59 @@
+#include "document/document.h"
+
+#include <vector>
+
+#include "document/mesh_copy.h"
+#include "document/transform.h"
+#include "document/tree_walk.h"
+
+namespace korvan {
+
+Mesh Document::flatten_world(const Mesh* root_mesh) const {
+    Mesh out;
+    struct Item {
+        const SceneNode* node;
+        Mat4 parent_world;
+        std::int32_t inherited_material;
+    };
+    std::vector<Item> stack{{root_.get(), Mat4{}, -1}};
+    while (!stack.empty()) {
+        const Item item = stack.back();
+        stack.pop_back();
+        const SceneNode& node = *item.node;
+        // A hidden node or a node on a hidden tag takes its whole subtree with it, even
+        // children on visible tags.
+        if (!node.visible) continue;
+        if (node.tag >= 0 && static_cast<std::size_t>(node.tag) < tags_.size() &&
+            !tags_[static_cast<std::size_t>(node.tag)].visible) {
+            continue;
+        }
+        const Mat4 world = compose(item.parent_world, node.transform);
+        const std::int32_t material = node.material >= 0 ? node.material : item.inherited_material;
+
+        const Mesh* mesh = &node.mesh;
+        if (&node == root_.get() && root_mesh != nullptr) {
+            mesh = root_mesh;
+        } else if (node.is_instance() && !node.definition_id.empty()) {
+            if (const ComponentDefinition* def = definition(node.definition_id)) mesh = &def->mesh;
+        }
+        if (mesh != &out && mesh_has_content(*mesh)) append_transformed(out, *mesh, world, material);
+
+        for (std::size_t i = node.children.size(); i-- > 0;) {
+            stack.push_back({node.children[i].get(), world, material});
+        }
+    }
+    return out;
+}
+
+std::uint64_t Document::count_faces_with_tag(std::int32_t tag) const {
+    if (tag < 0) return 0;
+    const auto layer = static_cast<std::uint32_t>(tag);
+    std::uint64_t count = 0;
+    walk_nodes<const SceneNode>(*root_, [&](const SceneNode& node, std::size_t) {
+        for (const Face& f : node.mesh.faces()) count += f.alive && f.layer_id == layer ? 1 : 0;
+        return true;
+    });
+    return count;
+}
+
+}  // namespace korvan
