@@ -118,8 +118,9 @@ std::int32_t Document::duplicate_definition(std::string_view id) {
     const ComponentDefinition* source = definition(id);
     if (source == nullptr) return -1;
     ComponentDefinition copy = *source;
-    copy.id = copy_name(source->id, "_copy",
-                        [&](const std::string& candidate) { return find_definition(candidate) >= 0; });
+    copy.id = copy_name(source->id, "_copy", [&](const std::string& candidate) {
+        return find_definition(candidate) >= 0;
+    });
     copy.name = copy_name(source->name, " copy", [&](const std::string& candidate) {
         return std::any_of(definitions_.begin(), definitions_.end(),
                            [&](const ComponentDefinition& d) { return d.name == candidate; });

@@ -30,19 +30,18 @@ std::uint64_t fnv1a_64(std::string_view text);
 // against the list it is asked about, and a miss is confirmed by a linear scan that rebuilds
 // the index when it finds the id, so a stale index costs time, never a wrong answer.
 class DefinitionIndex {
-public:
+  public:
     DefinitionIndex() = default;
     DefinitionIndex(const DefinitionIndex&) = delete;
     DefinitionIndex& operator=(const DefinitionIndex&) = delete;
 
     // Position of the definition with exactly this id, or -1. An empty id is searched
     // linearly.
-    std::int32_t find(std::span<const ComponentDefinition> definitions,
-                      std::string_view id) const;
+    std::int32_t find(std::span<const ComponentDefinition> definitions, std::string_view id) const;
     // Forgets everything and indexes the list as it is now.
     void rebuild(std::span<const ComponentDefinition> definitions);
 
-private:
+  private:
     void rebuild_locked(std::span<const ComponentDefinition> definitions) const;
 
     mutable std::mutex mutex_;

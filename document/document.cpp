@@ -16,22 +16,32 @@ std::unique_ptr<SceneNode> make_root() {
 
 double units_per_metre(LengthUnit unit) {
     switch (unit) {
-        case LengthUnit::kMillimetre: return 1000.0;
-        case LengthUnit::kCentimetre: return 100.0;
-        case LengthUnit::kMetre: return 1.0;
-        case LengthUnit::kInch: return 39.37007874015748;
-        case LengthUnit::kFoot: return 3.2808398950131235;
-        case LengthUnit::kArchitectural: return 39.37007874015748;
+        case LengthUnit::kMillimetre:
+            return 1000.0;
+        case LengthUnit::kCentimetre:
+            return 100.0;
+        case LengthUnit::kMetre:
+            return 1.0;
+        case LengthUnit::kInch:
+            return 39.37007874015748;
+        case LengthUnit::kFoot:
+            return 3.2808398950131235;
+        case LengthUnit::kArchitectural:
+            return 39.37007874015748;
     }
     return 1.0;
 }
 
 std::string_view light_kind_name(LightKind kind) {
     switch (kind) {
-        case LightKind::kSun: return "sun";
-        case LightKind::kRect: return "rect";
-        case LightKind::kPoint: return "point";
-        case LightKind::kSpot: return "spot";
+        case LightKind::kSun:
+            return "sun";
+        case LightKind::kRect:
+            return "rect";
+        case LightKind::kPoint:
+            return "point";
+        case LightKind::kSpot:
+            return "spot";
     }
     return "unknown";
 }

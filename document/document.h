@@ -88,7 +88,7 @@ struct TagDeletion {
 // Node operations take nodes of this document's tree; a null node or one that is not in
 // the tree is refused.
 class Document {
-public:
+  public:
     // An empty model: root "Model", tag "Layer0", no materials, default settings.
     Document();
     // Copies everything, sharing the definition index with the source.
@@ -290,7 +290,7 @@ public:
     std::int32_t add_label(TextLabel label);
     std::optional<TextLabel> delete_label(std::int32_t label);
 
-private:
+  private:
     std::unique_ptr<SceneNode> root_;
     std::vector<ComponentDefinition> definitions_;
     std::shared_ptr<DefinitionIndex> index_;

@@ -23,7 +23,7 @@ double units_per_metre(LengthUnit unit);
 struct UnitsOptions {
     std::int32_t length_precision = -1;  // -1 = automatic, else 0..6 decimals
     bool length_snap_on = false;
-    float length_snap = 0.01f;  // metres, > 0
+    float length_snap = 0.01f;         // metres, > 0
     std::int32_t angle_precision = 1;  // 0..3 decimals
     bool angle_snap_on = true;
     float angle_snap_deg = 15.0f;  // > 0

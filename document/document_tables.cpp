@@ -1,8 +1,7 @@
-#include "document/document.h"
-
 #include <algorithm>
 #include <utility>
 
+#include "document/document.h"
 #include "document/naming.h"
 
 namespace korvan {
@@ -64,8 +63,8 @@ std::optional<Scene> Document::delete_scene(std::int32_t scene) { return take(sc
 std::int32_t Document::duplicate_scene(std::int32_t scene) {
     if (!in_range(scene, scenes_)) return -1;
     Scene copy = scenes_[static_cast<std::size_t>(scene)];
-    copy.name = copy_name(copy.name, " copy",
-                          [&](const std::string& c) { return name_taken(scenes_, c); });
+    copy.name =
+        copy_name(copy.name, " copy", [&](const std::string& c) { return name_taken(scenes_, c); });
     return append(scenes_, std::move(copy));
 }
 
@@ -131,8 +130,6 @@ std::int32_t Document::add_label(TextLabel label) {
     return append(labels_, std::move(label));
 }
 
-std::optional<TextLabel> Document::delete_label(std::int32_t label) {
-    return take(labels_, label);
-}
+std::optional<TextLabel> Document::delete_label(std::int32_t label) { return take(labels_, label); }
 
 }  // namespace korvan

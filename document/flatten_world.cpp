@@ -1,7 +1,6 @@
-#include "document/document.h"
-
 #include <vector>
 
+#include "document/document.h"
 #include "document/mesh_copy.h"
 #include "document/transform.h"
 #include "document/tree_walk.h"
@@ -36,7 +35,8 @@ Mesh Document::flatten_world(const Mesh* root_mesh) const {
         } else if (node.is_instance() && !node.definition_id.empty()) {
             if (const ComponentDefinition* def = definition(node.definition_id)) mesh = &def->mesh;
         }
-        if (mesh != &out && mesh_has_content(*mesh)) append_transformed(out, *mesh, world, material);
+        if (mesh != &out && mesh_has_content(*mesh))
+            append_transformed(out, *mesh, world, material);
 
         for (std::size_t i = node.children.size(); i-- > 0;) {
             stack.push_back({node.children[i].get(), world, material});

@@ -38,8 +38,8 @@ std::int32_t MaterialLibrary::duplicate(std::int64_t index) {
     const Material* source = get(index);
     if (source == nullptr) return -1;
     Material copy = *source;
-    copy.id = copy_name(source->id, "_copy",
-                        [&](const std::string& c) { return find_by_id(c) >= 0; });
+    copy.id =
+        copy_name(source->id, "_copy", [&](const std::string& c) { return find_by_id(c) >= 0; });
     copy.name = copy_name(source->name, " copy",
                           [&](const std::string& c) { return find_by_name(c) >= 0; });
     return add(std::move(copy));
@@ -148,6 +148,7 @@ struct TexturedEntry {
     const char* category;
 };
 
+// clang-format off
 constexpr TexturedEntry kTexturedEntries[] = {
     {"mat_stone_cladding_tex", "Đá ốp kẻ ngang", "materials/textures/stone_cladding.png",
      {0.647f, 0.620f, 0.557f}, 0.6f, 1.2f, 1.2f, "Stone"},
@@ -160,6 +161,7 @@ constexpr TexturedEntry kTexturedEntries[] = {
     {"mat_marble_tex", "Đá marble vân", "materials/textures/marble_veined.png",
      {0.902f, 0.894f, 0.878f}, 0.2f, 1.0f, 1.0f, "Stone"},
 };
+// clang-format on
 
 }  // namespace
 

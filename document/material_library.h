@@ -29,16 +29,16 @@ struct MaterialUv {
     // True for tile 1 x 1, no offset, no rotation and no pattern: such a transform is not
     // worth storing.
     bool is_default() const {
-        return tile_width == 1.0f && tile_height == 1.0f && offset_u == 0.0f &&
-               offset_v == 0.0f && rotation_deg == 0.0f && pattern == TexturePattern::kNone;
+        return tile_width == 1.0f && tile_height == 1.0f && offset_u == 0.0f && offset_v == 0.0f &&
+               rotation_deg == 0.0f && pattern == TexturePattern::kNone;
     }
     friend bool operator==(const MaterialUv&, const MaterialUv&) = default;
 };
 
 // One entry of the material library; faces and nodes refer to it by index.
 struct Material {
-    std::string id;    // ASCII key used by scripts and assets, e.g. "mat_brick_red"
-    std::string name;  // display name, UTF-8
+    std::string id;                // ASCII key used by scripts and assets, e.g. "mat_brick_red"
+    std::string name;              // display name, UTF-8
     Rgb albedo{0.8f, 0.8f, 0.8f};  // linear
     float opacity = 1.0f;          // 1 = opaque
     float roughness = 0.6f;
@@ -53,10 +53,9 @@ struct Material {
 // The ordered material list of a model. Indices are stable except across erase/insert;
 // every setter refuses an index out of range and then changes nothing.
 class MaterialLibrary {
-public:
+  public:
     MaterialLibrary() = default;
-    explicit MaterialLibrary(std::vector<Material> materials)
-        : materials_(std::move(materials)) {}
+    explicit MaterialLibrary(std::vector<Material> materials) : materials_(std::move(materials)) {}
 
     std::size_t size() const { return materials_.size(); }
     bool empty() const { return materials_.empty(); }
@@ -95,7 +94,7 @@ public:
 
     friend bool operator==(const MaterialLibrary&, const MaterialLibrary&) = default;
 
-private:
+  private:
     std::vector<Material> materials_;
 };
 

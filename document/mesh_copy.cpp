@@ -39,8 +39,7 @@ bool mesh_has_content(const Mesh& mesh) {
     return false;
 }
 
-std::uint64_t append_transformed(Mesh& dst, const Mesh& src, const Mat4& t,
-                                 std::int32_t paint) {
+std::uint64_t append_transformed(Mesh& dst, const Mesh& src, const Mat4& t, std::int32_t paint) {
     const auto src_vertices = src.vertices();
     const auto src_half_edges = src.half_edges();
     const auto src_edges = src.edges();
@@ -82,9 +81,8 @@ std::uint64_t append_transformed(Mesh& dst, const Mesh& src, const Mat4& t,
         ++appended;
 
         Face& copy = dst.face_mut(*made);
-        copy.material_id = face.material_id == 0 && paint >= 0
-                               ? static_cast<std::uint32_t>(paint)
-                               : face.material_id;
+        copy.material_id = face.material_id == 0 && paint >= 0 ? static_cast<std::uint32_t>(paint)
+                                                               : face.material_id;
         copy.layer_id = face.layer_id;
         copy.visible = face.visible;
         copy.tag = face.tag;

@@ -1,9 +1,8 @@
-#include "document/document.h"
-
 #include <cmath>
 #include <utility>
 
 #include "core/tolerances.h"
+#include "document/document.h"
 #include "document/mesh_copy.h"
 #include "document/transform.h"
 #include "document/tree_walk.h"

@@ -1,8 +1,7 @@
-#include "document/document.h"
-
 #include <algorithm>
 #include <utility>
 
+#include "document/document.h"
 #include "document/mesh_copy.h"
 #include "document/naming.h"
 #include "document/transform.h"
@@ -99,10 +98,12 @@ BakeResult Document::bake_node(SceneNode* node) {
             if (const ComponentDefinition* def = definition(n.definition_id)) mesh = &def->mesh;
         }
         const auto first = static_cast<FaceId>(target.faces().size());
-        const std::uint64_t added = append_transformed(target, *mesh, item.to_parent, item.material);
+        const std::uint64_t added =
+            append_transformed(target, *mesh, item.to_parent, item.material);
         result.faces_added += added;
         if (!shown && added > 0) {
-            for (FaceId f = first; f < target.faces().size(); ++f) target.face_mut(f).visible = false;
+            for (FaceId f = first; f < target.faces().size(); ++f)
+                target.face_mut(f).visible = false;
             target.mark_changed(kFaceTableBit);
         }
         for (std::size_t i = n.children.size(); i-- > 0;) {

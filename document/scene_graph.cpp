@@ -1,8 +1,7 @@
-#include "document/document.h"
-
 #include <algorithm>
 #include <utility>
 
+#include "document/document.h"
 #include "document/transform.h"
 #include "document/tree_walk.h"
 
@@ -23,7 +22,8 @@ bool same_bytes(std::string_view a, std::string_view b, bool case_insensitive) {
 bool name_matches(std::string_view name, std::string_view query, NameMatch match,
                   bool case_insensitive) {
     switch (match) {
-        case NameMatch::kExact: return same_bytes(name, query, case_insensitive);
+        case NameMatch::kExact:
+            return same_bytes(name, query, case_insensitive);
         case NameMatch::kPrefix:
             return name.size() >= query.size() &&
                    same_bytes(name.substr(0, query.size()), query, case_insensitive);
@@ -65,9 +65,7 @@ std::vector<Node*> find_matching(Node& root, std::string_view query, NameMatch m
 
 }  // namespace
 
-SceneNode* Document::find_node_by_name(std::string_view name) {
-    return find_by_name(*root_, name);
-}
+SceneNode* Document::find_node_by_name(std::string_view name) { return find_by_name(*root_, name); }
 
 const SceneNode* Document::find_node_by_name(std::string_view name) const {
     return find_by_name<const SceneNode>(*root_, name);
@@ -111,8 +109,8 @@ std::optional<Mat4> Document::world_transform(const SceneNode* node) const {
     return world;
 }
 
-SceneNode* Document::create_instance(SceneNode* parent, std::string definition_id,
-                                     std::string name, const Mat4& transform) {
+SceneNode* Document::create_instance(SceneNode* parent, std::string definition_id, std::string name,
+                                     const Mat4& transform) {
     if (parent == nullptr || !parent->is_group() || !contains(parent)) return nullptr;
     auto node = std::make_unique<SceneNode>();
     node->name = name.empty() ? std::string("Instance") : std::move(name);

@@ -1,8 +1,7 @@
-#include "document/document.h"
-
 #include <algorithm>
 #include <utility>
 
+#include "document/document.h"
 #include "document/naming.h"
 #include "document/tree_walk.h"
 

@@ -36,7 +36,9 @@ constexpr double kSingularDeterminant = 1e-12;
 
 }  // namespace
 
-Mat4 compose(const Mat4& a, const Mat4& b) { return to_float(multiply(to_double(a), to_double(b))); }
+Mat4 compose(const Mat4& a, const Mat4& b) {
+    return to_float(multiply(to_double(a), to_double(b)));
+}
 
 Mat4 rotation_x(float angle_rad) {
     const double c = std::cos(static_cast<double>(angle_rad));

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "document/document.h"
+#include "document/material_library.h"
+
+namespace korvan {
+namespace {
+
+TEST(MaterialLibrary, DefaultListOrderAndKinds) {
+    const std::vector<Material> mats = default_materials();
+    ASSERT_EQ(mats.size(), 25u);
+    EXPECT_EQ(mats[0].id, "mat_plaster_white");
+    EXPECT_EQ(mats[24].id, "mat_marble_tex");
+
+    std::set<std::string> ids, see_through, metals;
+    for (std::size_t i = 0; i < mats.size(); ++i) {
+        const Material& m = mats[i];
+        SCOPED_TRACE(m.id);
+        EXPECT_TRUE(ids.insert(m.id).second);
+        EXPECT_EQ(m.id.rfind("mat_", 0), 0u);
+        EXPECT_FALSE(m.name.empty());
+        if (m.opacity < 1.0f) see_through.insert(m.id);
+        if (m.metallic > 0.0f) metals.insert(m.id);
+        // The last five, and only they, are textured and catalogued.
+        const bool textured = i >= 20;
+        EXPECT_EQ(!m.texture_path.empty(), textured);
+        EXPECT_EQ(!m.category.empty(), textured);
+        EXPECT_EQ(m.uv.is_default(), !textured || m.id == "mat_marble_tex");
+        if (textured) {
+            EXPECT_EQ(m.opacity, 1.0f);
+            EXPECT_EQ(m.metallic, 0.0f);
+        }
+    }
+    EXPECT_EQ(see_through, (std::set<std::string>{"mat_glass_clear", "mat_glass_frosted"}));
+    EXPECT_EQ(metals,
+              (std::set<std::string>{"mat_metal_alu", "mat_steel_black", "mat_roof_metal"}));
+
+    const Material& brick = mats[22];
+    EXPECT_EQ(brick.id, "mat_brick_exposed_tex");
+    EXPECT_EQ(brick.name,
+              "G\xe1\xba\xa1"
+              "ch tr\xe1\xba\xa7n");  // "Gạch trần" in UTF-8
+    EXPECT_EQ(brick.category, "Brick and Cladding");
+    EXPECT_EQ(brick.uv.tile_width, 0.8f);
+    EXPECT_EQ(brick.uv.tile_height, 0.52f);
+}
+
+TEST(MaterialLibrary, TexturesOfTheDefaultListExist) {
+    const std::filesystem::path assets = KORVAN_TEST_ASSETS_DIR;
+    for (const Material& m : default_materials()) {
+        if (m.texture_path.empty()) continue;
+        SCOPED_TRACE(m.texture_path);
+        EXPECT_TRUE(std::filesystem::is_regular_file(assets / m.texture_path));
+    }
+}
+
+TEST(MaterialLibrary, EditsRefuseIndicesOutOfRange) {
+    MaterialLibrary lib(default_materials());
+    const MaterialLibrary before = lib;
+    for (std::int64_t index : {std::int64_t{-1}, std::int64_t{25}, std::int64_t{1} << 40}) {
+        SCOPED_TRACE(index);
+        EXPECT_FALSE(lib.rename(index, "x"));
+        EXPECT_FALSE(lib.set_albedo(index, {1, 0, 0}));
+        EXPECT_FALSE(lib.set_roughness(index, 0.1f));
+        EXPECT_FALSE(lib.set_metallic(index, 0.1f));
+        EXPECT_FALSE(lib.set_opacity(index, 0.1f));
+        EXPECT_FALSE(lib.set_uv(index, MaterialUv{2, 2, 0, 0, 0, TexturePattern::kBrick}));
+        EXPECT_EQ(lib.duplicate(index), -1);
+        EXPECT_FALSE(lib.erase(index));
+        EXPECT_EQ(lib.get(index), nullptr);
+    }
+    EXPECT_FALSE(lib.insert(26, Material{}));
+    EXPECT_EQ(lib, before);
+    EXPECT_TRUE(lib.set_albedo(24, {0.1f, 0.2f, 0.3f}));
+    EXPECT_EQ(lib[24].albedo, (Rgb{0.1f, 0.2f, 0.3f}));
+}
+
+TEST(MaterialLibrary, AddDuplicateAndFind) {
+    Document doc;
+    EXPECT_TRUE(doc.materials().empty());
+    doc.materials() = MaterialLibrary(default_materials());
+    Material m;
+    m.id = "mat_custom";
+    m.name = "Gạch men";  // the same name as entry 4: adding never de-duplicates
+    EXPECT_EQ(doc.materials().add(m), 25);
+    EXPECT_EQ(doc.materials().find_by_name("Gạch men"), 4);
+    EXPECT_EQ(doc.materials().find_by_name("gạch men"), -1);
+    EXPECT_EQ(doc.materials().find_by_id("mat_custom"), 25);
+
+    const std::int32_t a = doc.materials().duplicate(1);
+    const std::int32_t b = doc.materials().duplicate(1);
+    EXPECT_EQ(doc.materials()[static_cast<std::size_t>(a)].id, "mat_brick_red_copy");
+    EXPECT_EQ(doc.materials()[static_cast<std::size_t>(b)].id, "mat_brick_red_copy2");
+    EXPECT_EQ(doc.materials()[static_cast<std::size_t>(b)].name, "Gạch đỏ copy2");
+    EXPECT_EQ(doc.materials()[static_cast<std::size_t>(b)].albedo, doc.materials()[1].albedo);
+
+    ASSERT_TRUE(doc.materials().erase(0));
+    EXPECT_EQ(doc.materials()[0].id, "mat_brick_red");
+    ASSERT_TRUE(doc.materials().insert(0, default_materials()[0]));
+    EXPECT_EQ(doc.materials()[0].id, "mat_plaster_white");
+}
+
+}  // namespace
+}  // namespace korvan
