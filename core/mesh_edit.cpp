@@ -19,7 +19,7 @@ Vec3 ring_normal(std::span<const Vertex> vs, std::span<const VertexId> ring) {
     const std::size_t n = ring.size();
     double nx = 0.0, ny = 0.0, nz = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
-        const VertexId vi = ring[i], vj = ring[(i + 1) % n];
+        const VertexId vi = ring[i], vj = ring[i + 1 == n ? 0 : i + 1];
         if (vi >= vs.size() || vj >= vs.size()) return {};
         const Vec3& a = vs[vi].position;
         const Vec3& b = vs[vj].position;
@@ -43,8 +43,9 @@ VertexId Mesh::add_vertex(const Vec3& position) {
 std::optional<FaceId> Mesh::add_ngon(std::span<const VertexId> verts) {
     const std::size_t n = verts.size();
     if (n < 3) return std::nullopt;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (verts[i] == verts[(i + 1) % n]) return std::nullopt;
+    if (verts[n - 1] == verts[0]) return std::nullopt;
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        if (verts[i] == verts[i + 1]) return std::nullopt;
     }
     constexpr std::size_t kMax = ElementTable<HalfEdge>::kMaxElements;
     if (n > kMax / 2 || half_edges_.size() > kMax - 2 * n || edges_.size() > kMax - n ||
@@ -58,7 +59,8 @@ std::optional<FaceId> Mesh::add_ngon(std::span<const VertexId> verts) {
     const FaceId f = faces_.size();
     HalfEdge* block = half_edges_.append_n(2 * count);
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t after = (i + 1) % count, before = (i + count - 1) % count;
+        const std::uint32_t after = i + 1 == count ? 0 : i + 1;
+        const std::uint32_t before = i == 0 ? count - 1 : i - 1;
         HalfEdge& ring = block[i];
         ring.origin = verts[i];
         ring.twin = h + count + i;

@@ -19,32 +19,50 @@ struct BoundarySide {
 
 }  // namespace
 
+namespace {
+
+// The naked-edge test over raw table views, inlined into the whole-table scans (a call per
+// edge through the bounds-checked accessors costs more than the memory traffic).
+struct NakedTest {
+    std::span<const Edge> es;
+    std::span<const HalfEdge> he;
+    std::span<const Face> fs;
+
+    bool faced(FaceId f) const { return f < fs.size() && fs[f].alive; }
+    bool operator()(std::size_t e) const {
+        if (e >= es.size() || !es[e].alive) return false;
+        const HalfEdgeId h = es[e].half_edge;
+        if (h >= he.size()) return false;
+        const HalfEdgeId t = he[h].twin;
+        if (t >= he.size()) return false;
+        return !faced(he[h].face) || !faced(he[t].face);
+    }
+};
+
+}  // namespace
+
 bool Mesh::is_naked_edge(EdgeId edge) const {
-    if (!edge_usable(edge)) return false;
-    const std::span<const HalfEdge> he = half_edges_.view();
-    const HalfEdgeId h = edges_[edge].half_edge;
-    if (h >= he.size()) return false;
-    const HalfEdgeId t = he[h].twin;
-    if (t >= he.size()) return false;
-    return !face_usable(he[h].face) || !face_usable(he[t].face);
+    return NakedTest{edges_.view(), half_edges_.view(), faces_.view()}(edge);
 }
 
 std::vector<EdgeId> Mesh::naked_edges() const {
+    const NakedTest naked{edges_.view(), half_edges_.view(), faces_.view()};
     return concat_chunks(
         scan_chunks<std::vector<EdgeId>>(edges_.size(), [&](std::size_t begin, std::size_t end) {
             std::vector<EdgeId> out;
             for (std::size_t e = begin; e < end; ++e) {
-                if (is_naked_edge(static_cast<EdgeId>(e))) out.push_back(static_cast<EdgeId>(e));
+                if (naked(e)) out.push_back(static_cast<EdgeId>(e));
             }
             return out;
         }));
 }
 
 std::uint64_t Mesh::naked_edge_count() const {
+    const NakedTest naked{edges_.view(), half_edges_.view(), faces_.view()};
     const auto parts =
         scan_chunks<std::uint64_t>(edges_.size(), [&](std::size_t begin, std::size_t end) {
             std::uint64_t n = 0;
-            for (std::size_t e = begin; e < end; ++e) n += is_naked_edge(static_cast<EdgeId>(e));
+            for (std::size_t e = begin; e < end; ++e) n += naked(e) ? 1 : 0;
             return n;
         });
     std::uint64_t total = 0;
