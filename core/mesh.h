@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -19,6 +20,9 @@
 #include "core/vec3.h"
 
 namespace korvan {
+
+struct MeshBlockHashes;
+class MeshSpatialIndex;
 
 extern template class ElementTable<Vertex>;
 extern template class ElementTable<HalfEdge>;
@@ -288,6 +292,16 @@ public:
     // Largest layer id of an alive face, ignoring kInvalidLayer; 0 when none.
     std::uint32_t max_layer_id() const;
 
+    // ---- Derived data (mesh_block_hashes.cpp, spatial_index.cpp) -----------------------
+
+    // Content hash of every 1024-element block of each table; only blocks stamped since the
+    // last call are rehashed. The same object while nothing changed.
+    std::shared_ptr<const MeshBlockHashes> block_hashes();
+    // Bounding-volume hierarchy over the alive vertices, edges and faces; chunks whose blocks
+    // kept their hashes are shared with the previous index. The same object while nothing
+    // changed.
+    std::shared_ptr<const MeshSpatialIndex> spatial_index();
+
 private:
     // Calls visit(h) for each half-edge of the ring, in order, stopping at the start, an
     // invalid id or an id out of range. False when the walk exceeds the half-edge count plus
@@ -313,6 +327,9 @@ private:
     std::vector<Dimension> dimensions_;
     std::uint64_t revision_ = 0;
     std::uint32_t dirty_bits_ = kAllTableBits;
+    std::shared_ptr<const MeshBlockHashes> block_hashes_;
+    std::shared_ptr<const MeshSpatialIndex> spatial_index_;
+    std::uint32_t hashed_epoch_ = 0;  // edit epoch when block_hashes_ was taken
 };
 
 template <class Visit>
