@@ -61,8 +61,8 @@ Mesh build(Shape shape, bool reserve) {
         }
         for (int i = 0; i < kSide; ++i) {
             for (int j = 0; j < kSide; ++j) {
-                m.add_quad(torus_vertex(i, j), torus_vertex(i + 1, j),
-                           torus_vertex(i + 1, j + 1), torus_vertex(i, j + 1));
+                m.add_quad(torus_vertex(i, j), torus_vertex(i + 1, j), torus_vertex(i + 1, j + 1),
+                           torus_vertex(i, j + 1));
             }
         }
     }
@@ -186,7 +186,8 @@ void BM_BytesPerLinkedFace(benchmark::State& state) {
     for (auto _ : state) {
         Mesh m = build(shape, reserve);
         link(m, shape);
-        bytes_per_face = static_cast<double>(m.memory_bytes()) / static_cast<double>(m.faces().size());
+        bytes_per_face =
+            static_cast<double>(m.memory_bytes()) / static_cast<double>(m.faces().size());
     }
     state.SetLabel(std::string(shape == Shape::kGrid ? "grid" : "torus") +
                    (reserve ? " reserved" : " grown"));
@@ -194,21 +195,36 @@ void BM_BytesPerLinkedFace(benchmark::State& state) {
 }
 
 void shapes(benchmark::internal::Benchmark* b) {
-    b->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})->Unit(benchmark::kMillisecond)
-        ->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->UseRealTime();
+    b->Args({0, 0})
+        ->Args({0, 1})
+        ->Args({1, 0})
+        ->Args({1, 1})
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(kRepetitions)
+        ->ReportAggregatesOnly(true)
+        ->UseRealTime();
 }
 
 BENCHMARK(BM_BuildWithAddNgon)
-    ->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})
-    ->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true)
     ->UseRealTime();
 BENCHMARK(BM_AliveFaces)->Apply(shapes);
 BENCHMARK(BM_NakedEdgeCount)->Apply(shapes);
 BENCHMARK(BM_SignedVolume)->Apply(shapes);
 BENCHMARK(BM_AreaOfFaces)->Apply(shapes);
 BENCHMARK(BM_BytesPerLinkedFace)
-    ->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})
-    ->Unit(benchmark::kMillisecond)->Iterations(1);
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 }  // namespace korvan

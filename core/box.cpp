@@ -12,8 +12,8 @@
 namespace korvan {
 namespace {
 
-constexpr double kMinSpread = 1e-20;       // trace of the covariance
-constexpr double kMinAxisLengthSq = 0.5;   // an eigenvector that is not about unit length
+constexpr double kMinSpread = 1e-20;      // trace of the covariance
+constexpr double kMinAxisLengthSq = 0.5;  // an eigenvector that is not about unit length
 constexpr int kMaxJacobiSweeps = 32;
 constexpr double kFarAway = 1e30;
 

@@ -55,8 +55,10 @@ std::array<double, 3> Mesh::newell_vector(FaceId face) const {
         ++count;
         if (v >= vs.size()) bad_vertex = true;
         if (bad_vertex) return;
-        if (prev == kInvalidId) first = v;
-        else add_side(prev, v);
+        if (prev == kInvalidId)
+            first = v;
+        else
+            add_side(prev, v);
         prev = v;
     });
     if (!intact || bad_vertex || count < 3) return {0.0, 0.0, 0.0};

@@ -319,7 +319,7 @@ private:
     ElementTable<HalfEdge> half_edges_;
     ElementTable<Edge> edges_;
     ElementTable<Face> faces_;
-    std::vector<CornerUv> corner_uvs_;       // empty until the first corner UV is set
+    std::vector<CornerUv> corner_uvs_;         // empty until the first corner UV is set
     std::vector<std::uint8_t> layer_visible_;  // 1 = shown
     std::vector<Guide> guides_;
     std::vector<Curve> curves_;

@@ -36,7 +36,7 @@ struct Edge {
 
 struct Face {
     HalfEdgeId half_edge = kInvalidId;  // ring start
-    Vec3 normal;                         // unit Newell normal; zero when degenerate
+    Vec3 normal;                        // unit Newell normal; zero when degenerate
     std::uint32_t material_id = 0;
     std::uint32_t layer_id = 0;
     bool visible = true;  // cleared for a soft-hidden face

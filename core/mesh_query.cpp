@@ -341,8 +341,10 @@ float Mesh::signed_volume() const {
                 if (v >= vs.size()) bad_vertex = true;
                 if (bad_vertex) return;
                 const DVec3 p = DVec3(vs[v].position) - c;
-                if (k == 0) p0 = p;
-                else if (k >= 2) face_sum += dot(p0, cross(prev, p));
+                if (k == 0)
+                    p0 = p;
+                else if (k >= 2)
+                    face_sum += dot(p0, cross(prev, p));
                 prev = p;
                 ++k;
             });

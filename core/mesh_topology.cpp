@@ -154,8 +154,7 @@ bool walk_fan(std::span<const HalfEdge> he, HalfEdgeId start, VertexId v, Usable
         const HalfEdgeId t = he[cur].twin;
         if (t >= he.size() || !usable(he[t].face)) break;
         const HalfEdgeId n = he[t].next;
-        if (!leaves(n) || seen(n) ||
-            std::find(back.begin(), back.end(), n) != back.end()) {
+        if (!leaves(n) || seen(n) || std::find(back.begin(), back.end(), n) != back.end()) {
             break;
         }
         back.push_back(n);
@@ -180,12 +179,12 @@ std::vector<HalfEdgeId> Mesh::vertex_half_edges(VertexId v) const {
         }
         return kInvalidId;
     });
-    const auto found = std::find_if(hits.begin(), hits.end(), [](HalfEdgeId h) {
-        return h != kInvalidId;
-    });
+    const auto found =
+        std::find_if(hits.begin(), hits.end(), [](HalfEdgeId h) { return h != kInvalidId; });
     if (found == hits.end()) return {};
     std::vector<HalfEdgeId> fan;
-    walk_fan(he, *found, v, [&](FaceId f) { return face_usable(f); }, fan);
+    walk_fan(
+        he, *found, v, [&](FaceId f) { return face_usable(f); }, fan);
     return fan;
 }
 
@@ -254,8 +253,8 @@ std::vector<EdgeId> Mesh::edge_loop(EdgeId edge) const {
             if (start >= he.size() || he[start].origin != v) return false;
             // Stop at a boundary (open fan) or a pole (valence other than 4).
             if (!walk_fan(he, start, v, usable, fan) || fan.size() != 4) return false;
-            const auto k = std::find_if(fan.begin(), fan.end(),
-                                        [&](HalfEdgeId s) { return he[s].edge == e; });
+            const auto k =
+                std::find_if(fan.begin(), fan.end(), [&](HalfEdgeId s) { return he[s].edge == e; });
             if (k == fan.end()) return false;
             const HalfEdgeId across = fan[(k - fan.begin() + 2) % 4];
             const EdgeId next = he[across].edge;

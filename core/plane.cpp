@@ -12,7 +12,9 @@ std::optional<Plane> make_plane(const Vec3& point, const Vec3& normal) {
     return Plane{point, normalize(normal)};
 }
 
-float signed_distance(const Plane& plane, const Vec3& p) { return dot(p - plane.point, plane.normal); }
+float signed_distance(const Plane& plane, const Vec3& p) {
+    return dot(p - plane.point, plane.normal);
+}
 
 Vec3 reflect_point(const Plane& plane, const Vec3& p) {
     return p - plane.normal * (2.0f * signed_distance(plane, p));

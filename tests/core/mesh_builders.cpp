@@ -35,19 +35,17 @@ std::uint64_t link_by_vertex_pairs(Mesh& mesh) {
 Mesh cube(const Vec3& corner, float size, bool inward) {
     Mesh mesh;
     for (int i = 0; i < 8; ++i) {
-        mesh.add_vertex(corner + Vec3{(i & 1) ? size : 0.0f, (i & 2) ? size : 0.0f,
-                                      (i & 4) ? size : 0.0f});
+        mesh.add_vertex(corner +
+                        Vec3{(i & 1) ? size : 0.0f, (i & 2) ? size : 0.0f, (i & 4) ? size : 0.0f});
     }
     // Counter-clockwise seen from outside.
-    const std::array<std::array<VertexId, 4>, 6> quads = {{{0, 2, 3, 1},
-                                                           {4, 5, 7, 6},
-                                                           {0, 1, 5, 4},
-                                                           {2, 6, 7, 3},
-                                                           {0, 4, 6, 2},
-                                                           {1, 3, 7, 5}}};
+    const std::array<std::array<VertexId, 4>, 6> quads = {
+        {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}}};
     for (const auto& q : quads) {
-        if (inward) mesh.add_quad(q[3], q[2], q[1], q[0]);
-        else mesh.add_quad(q[0], q[1], q[2], q[3]);
+        if (inward)
+            mesh.add_quad(q[3], q[2], q[1], q[0]);
+        else
+            mesh.add_quad(q[0], q[1], q[2], q[3]);
     }
     link_by_vertex_pairs(mesh);
     return mesh;
@@ -78,7 +76,8 @@ Mesh torus(int nu, int nv, float major_radius, float minor_radius, bool inward) 
         for (int j = 0; j < nv; ++j) {
             const double v = two_pi * j / nv;
             const double r = major_radius + minor_radius * std::cos(v);
-            mesh.add_vertex({static_cast<float>(r * std::cos(u)), static_cast<float>(r * std::sin(u)),
+            mesh.add_vertex({static_cast<float>(r * std::cos(u)),
+                             static_cast<float>(r * std::sin(u)),
                              static_cast<float>(minor_radius * std::sin(v))});
         }
     }
@@ -86,8 +85,10 @@ Mesh torus(int nu, int nv, float major_radius, float minor_radius, bool inward) 
     for (int i = 0; i < nu; ++i) {
         for (int j = 0; j < nv; ++j) {
             const std::array<VertexId, 4> q{id(i, j), id(i + 1, j), id(i + 1, j + 1), id(i, j + 1)};
-            if (inward) mesh.add_quad(q[3], q[2], q[1], q[0]);
-            else mesh.add_quad(q[0], q[1], q[2], q[3]);
+            if (inward)
+                mesh.add_quad(q[3], q[2], q[1], q[0]);
+            else
+                mesh.add_quad(q[0], q[1], q[2], q[3]);
         }
     }
     link_by_vertex_pairs(mesh);

@@ -19,8 +19,10 @@ Mesh lone_square(bool counter_clockwise) {
     m.add_vertex({1, 0, 0});
     m.add_vertex({1, 1, 0});
     m.add_vertex({0, 1, 0});
-    if (counter_clockwise) m.add_quad(0, 1, 2, 3);
-    else m.add_quad(0, 3, 2, 1);
+    if (counter_clockwise)
+        m.add_quad(0, 1, 2, 3);
+    else
+        m.add_quad(0, 3, 2, 1);
     return m;
 }
 
@@ -67,8 +69,7 @@ TEST(MeshQuery, SignedVolumeIgnoresPlacementAndFlipsWithWinding) {
             }
             EXPECT_NEAR(moved.signed_volume(), v0, 1e-4f * v0);
         }
-        const Mesh reversed =
-            closed_torus ? torus(48, 24, 3.0f, 1.0f, true) : cube({}, 2.0f, true);
+        const Mesh reversed = closed_torus ? torus(48, 24, 3.0f, 1.0f, true) : cube({}, 2.0f, true);
         EXPECT_NEAR(reversed.signed_volume(), -v0, 1e-5f * v0);
         EXPECT_EQ(reversed.compute_volume(), std::fabs(reversed.signed_volume()));
     }

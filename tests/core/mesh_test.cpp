@@ -17,8 +17,10 @@ Mesh square(bool counter_clockwise = true) {
     m.add_vertex({1, 0, 0});
     m.add_vertex({1, 1, 0});
     m.add_vertex({0, 1, 0});
-    if (counter_clockwise) m.add_quad(0, 1, 2, 3);
-    else m.add_quad(3, 2, 1, 0);
+    if (counter_clockwise)
+        m.add_quad(0, 1, 2, 3);
+    else
+        m.add_quad(3, 2, 1, 0);
     return m;
 }
 
@@ -152,7 +154,7 @@ TEST(MeshLink, PairsNakedSidesAndRefusesTheRest) {
     // and hands its flags on.
     m.edge_mut(7).soft = true;
     m.edge_mut(7).seam = true;
-    const HalfEdgeId a = 1;  // square side 1 -> 2
+    const HalfEdgeId a = 1;   // square side 1 -> 2
     const HalfEdgeId b = 11;  // second quad side 2 -> 1
     ASSERT_EQ(m.half_edges()[b].origin, 2u);
     EXPECT_FALSE(m.link_half_edges(a, a));

@@ -117,12 +117,11 @@ TEST(MeshTopology, EdgeRingAndFaceLoopCrossQuadStrips) {
     EXPECT_EQ(ring.size(), 6u);  // the six vertical edges of row 1
     for (const EdgeId e : ring) {
         const auto ends = grid.edge_vertices(e);
-        EXPECT_EQ(std::min(grid.vertices()[ends[0]].position.y,
-                           grid.vertices()[ends[1]].position.y),
-                  1.0f);
+        EXPECT_EQ(
+            std::min(grid.vertices()[ends[0]].position.y, grid.vertices()[ends[1]].position.y),
+            1.0f);
     }
-    EXPECT_EQ(grid.face_loop(kInvalidId, seed),
-              (std::vector<FaceId>{5, 6, 7, 8, 9}));  // row 1
+    EXPECT_EQ(grid.face_loop(kInvalidId, seed), (std::vector<FaceId>{5, 6, 7, 8, 9}));  // row 1
     EXPECT_EQ(grid.face_loop(grid_face(5, 2, 1), seed), (std::vector<FaceId>{5, 6, 7, 8, 9}));
     EXPECT_TRUE(grid.face_loop(0, seed).empty());  // face 0 is not on the edge
     // A triangle in the strip ends it.

@@ -52,11 +52,13 @@ TEST(ParallelScan, BackgroundJobRunsChunksInOrderOnItsThreadAndStopsWhenCancelle
 }
 
 TEST(ParallelScan, ChunkBoundariesCoverTheRangeOnce) {
-    for (const std::size_t n : {std::size_t{0}, std::size_t{65535}, std::size_t{65536},
-                                std::size_t{16384 * 5 + 1}}) {
+    for (const std::size_t n :
+         {std::size_t{0}, std::size_t{65535}, std::size_t{65536}, std::size_t{16384 * 5 + 1}}) {
         SCOPED_TRACE(n);
-        const auto parts = scan_chunks<std::vector<std::size_t>>(
-            n, [](std::size_t b, std::size_t e) { return std::vector<std::size_t>{b, e}; });
+        const auto parts =
+            scan_chunks<std::vector<std::size_t>>(n, [](std::size_t b, std::size_t e) {
+                return std::vector<std::size_t>{b, e};
+            });
         std::size_t expect_begin = 0;
         for (const auto& p : parts) {
             EXPECT_EQ(p[0], expect_begin);

@@ -55,8 +55,8 @@ TEST(Rotation, FullTurnAndDegenerateAxisMoveNothing) {
     ASSERT_TRUE(full);
     EXPECT_EQ(full->cos_a, 1.0f);
     for (int i = 0; i < 8; ++i) {
-        const Vec3 p = pivot + Vec3{(i & 1) ? 1.0f : -1.0f, (i & 2) ? 1.0f : -1.0f,
-                                    (i & 4) ? 1.0f : -1.0f};
+        const Vec3 p =
+            pivot + Vec3{(i & 1) ? 1.0f : -1.0f, (i & 2) ? 1.0f : -1.0f, (i & 4) ? 1.0f : -1.0f};
         EXPECT_LE(length(rotate_point(*full, p) - p), kMovedVertexThreshold) << i;
     }
     EXPECT_FALSE(make_rotation({}, {1e-7f, 0, 0}, 1.0f));
