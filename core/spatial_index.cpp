@@ -43,16 +43,15 @@ constexpr std::size_t kParallelChunkBuilds = 2;
 constexpr std::uint32_t kBlockShift = MeshBlockHashes::kBlockShift;
 constexpr std::uint32_t kBlockSize = MeshBlockHashes::kBlockSize;
 
-float axis_value(const Vec3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
-
-// Comparisons rather than fmin/fmax: NaN coordinates are simply not taken in.
-void grow(Vec3& lo, Vec3& hi, const Vec3& bmin, const Vec3& bmax) {
-    if (bmin.x < lo.x) lo.x = bmin.x;
-    if (bmin.y < lo.y) lo.y = bmin.y;
-    if (bmin.z < lo.z) lo.z = bmin.z;
-    if (bmax.x > hi.x) hi.x = bmax.x;
-    if (bmax.y > hi.y) hi.y = bmax.y;
-    if (bmax.z > hi.z) hi.z = bmax.z;
+// Selects rather than fmin/fmax: a NaN coordinate is simply not taken in, and the selects
+// compile to single min/max instructions.
+inline void grow(Vec3& lo, Vec3& hi, const Vec3& bmin, const Vec3& bmax) {
+    lo.x = bmin.x < lo.x ? bmin.x : lo.x;
+    lo.y = bmin.y < lo.y ? bmin.y : lo.y;
+    lo.z = bmin.z < lo.z ? bmin.z : lo.z;
+    hi.x = bmax.x > hi.x ? bmax.x : hi.x;
+    hi.y = bmax.y > hi.y ? bmax.y : hi.y;
+    hi.z = bmax.z > hi.z ? bmax.z : hi.z;
 }
 
 Aabb point_box(const Vec3& p) { return Aabb{p, p}; }
@@ -98,25 +97,28 @@ class HierarchyBuilder {
   public:
     HierarchyBuilder(Hierarchy& out, std::span<const Aabb> boxes) : out_(out), boxes_(boxes) {
         centres_.resize(boxes.size());
+        keys_.resize(boxes.size());
         for (std::size_t i = 0; i < boxes.size(); ++i) {
-            centres_[i] = (boxes[i].min + boxes[i].max) * 0.5f;
+            const Vec3 c = (boxes[i].min + boxes[i].max) * 0.5f;
+            centres_[i] = c;
+            keys_[i] = {c.x, c.y, c.z};
         }
     }
 
     void build_node(std::uint32_t node, std::uint32_t start, std::uint32_t end) {
-        Vec3 lo{kFar, kFar, kFar}, hi{-kFar, -kFar, -kFar};
-        Vec3 centre_lo = lo, centre_hi = hi;
-        for (std::uint32_t i = start; i < end; ++i) {
-            const std::uint32_t item = out_.leaf_items[i];
-            grow(lo, hi, boxes_[item].min, boxes_[item].max);
-            grow(centre_lo, centre_hi, centres_[item], centres_[item]);
-        }
-        out_.nodes[node].min = lo;
-        out_.nodes[node].max = hi;
         if (end - start <= kLeafItems) {
-            out_.nodes[node].index = start;
-            out_.nodes[node].count = end - start;
+            Vec3 lo{kFar, kFar, kFar}, hi{-kFar, -kFar, -kFar};
+            for (std::uint32_t i = start; i < end; ++i) {
+                const Aabb& b = boxes_[out_.leaf_items[i]];
+                grow(lo, hi, b.min, b.max);
+            }
+            out_.nodes[node] = Node{lo, hi, start, end - start};
             return;
+        }
+        Vec3 centre_lo{kFar, kFar, kFar}, centre_hi{-kFar, -kFar, -kFar};
+        for (std::uint32_t i = start; i < end; ++i) {
+            const Vec3& c = centres_[out_.leaf_items[i]];
+            grow(centre_lo, centre_hi, c, c);
         }
         const Vec3 spread = centre_hi - centre_lo;
         const int axis = spread.x >= spread.y && spread.x >= spread.z ? 0
@@ -128,10 +130,12 @@ class HierarchyBuilder {
         const auto first = static_cast<std::uint32_t>(out_.nodes.size());
         out_.nodes.emplace_back();
         out_.nodes.emplace_back();
-        out_.nodes[node].index = first;
-        out_.nodes[node].count = 0;
         build_node(first, start, middle);
         build_node(first + 1, middle, end);
+        // The union of the children is the union of the items, found without another pass.
+        Vec3 lo = out_.nodes[first].min, hi = out_.nodes[first].max;
+        grow(lo, hi, out_.nodes[first + 1].min, out_.nodes[first + 1].max);
+        out_.nodes[node] = Node{lo, hi, first, 0};
     }
 
   private:
@@ -140,7 +144,7 @@ class HierarchyBuilder {
     // from degrading to quadratic time.
     void select_middle(std::uint32_t start, std::uint32_t end, std::uint32_t middle, int axis) {
         std::vector<std::uint32_t>& items = out_.leaf_items;
-        auto key = [&](std::uint32_t item) { return axis_value(centres_[item], axis); };
+        auto key = [&](std::uint32_t item) { return keys_[item][axis]; };
         while (end - start > kInsertionSortItems) {
             const float a = key(items[start]), b = key(items[start + (end - start) / 2]),
                         c = key(items[end - 1]);
@@ -174,6 +178,7 @@ class HierarchyBuilder {
     Hierarchy& out_;
     std::span<const Aabb> boxes_;
     std::vector<Vec3> centres_;
+    std::vector<std::array<float, 3>> keys_;  // the centres again, indexable by axis
 };
 
 // Depth first from the root; enter(min, max) decides whether a node is worth opening and
@@ -243,6 +248,9 @@ std::shared_ptr<const VertexChunk> build_vertex_chunk(std::span<const Vertex> vs
     auto chunk = std::make_shared<VertexChunk>();
     const auto [first, end] = block_range(vs.size(), block);
     std::vector<Aabb> boxes;
+    boxes.reserve(end - first);
+    chunk->ids.reserve(end - first);
+    chunk->positions.reserve(end - first);
     for (VertexId v = first; v < end; ++v) {
         if (!vs[v].alive) continue;
         chunk->ids.push_back(v);
@@ -261,6 +269,9 @@ std::shared_ptr<const EdgeChunk> build_edge_chunk(std::span<const Vertex> vs,
     const auto [first, end] = block_range(es.size(), block);
     BlockDeps vertex_deps, half_edge_deps;
     std::vector<Aabb> boxes;
+    boxes.reserve(end - first);
+    chunk->ids.reserve(end - first);
+    chunk->ends.reserve(2 * std::size_t{end - first});
     for (EdgeId e = first; e < end; ++e) {
         if (!es[e].alive) continue;
         const HalfEdgeId h = es[e].half_edge;
@@ -296,6 +307,18 @@ std::shared_ptr<const FaceChunk> build_face_chunk(std::span<const Vertex> vs,
     std::vector<std::uint32_t> tree_faces;
     std::vector<Aabb> tree_boxes;
     double deviation = 0.0;
+    // Sized for quads; larger rings grow the lists as usual.
+    const std::size_t count = end - first, corners = 4 * count;
+    c.ids.reserve(count);
+    c.ring_offsets.reserve(count + 1);
+    c.ring_vertices.reserve(corners);
+    c.ring_positions.reserve(corners);
+    c.centres.reserve(count);
+    c.boxes.reserve(count);
+    c.normals.reserve(count);
+    c.has_plane.reserve(count);
+    tree_faces.reserve(count);
+    tree_boxes.reserve(count);
     c.ring_offsets.push_back(0);
     const std::size_t walk_limit = he.size() + 1;
 
