@@ -115,8 +115,14 @@ struct FaceChunk {
 };
 
 // Sorts 64-bit keys by 16-bit digits, least significant first, skipping digits all keys
-// share. The edge-flag lists of a big model hold millions of pairs.
-void radix_sort(std::vector<std::uint64_t>& keys) {
+// share. The edge-flag lists of a big model hold millions of pairs; short lists are not
+// worth the digit tables.
+void sort_keys(std::vector<std::uint64_t>& keys) {
+    constexpr std::size_t kRadixThreshold = 1 << 16;
+    if (keys.size() < kRadixThreshold) {
+        std::sort(keys.begin(), keys.end());
+        return;
+    }
     std::vector<std::uint64_t> tmp(keys.size());
     for (int shift = 0; shift < 64; shift += 16) {
         std::vector<std::size_t> counts(65537, 0);
@@ -145,7 +151,7 @@ void append_edge_pairs(std::string& out, const Mesh& mesh, std::string_view keyw
         keys.push_back(b << 32 | a);
     }
     if (keys.empty()) return;
-    radix_sort(keys);
+    sort_keys(keys);
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     out += keyword;
     out += ' ';
