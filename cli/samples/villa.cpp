@@ -1,0 +1,199 @@
+#include "cli/samples/villa.h"
+
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "cli/samples/townhouse.h"
+#include "document/component_placer.h"
+#include "document/material_library.h"
+#include "document/naming.h"
+#include "document/slab_solid.h"
+
+namespace korvan::cli {
+namespace {
+
+constexpr float kSillHeight = 0.9f;
+// The pool: a coping slab behind the wing, set back from it, around a basin of water.
+constexpr float kPoolSetback = 0.5f;
+constexpr float kCopingWidth = 0.4f;
+constexpr float kCopingHeight = 0.2f;
+constexpr float kWaterLevel = 0.15f;
+
+BlockPlan main_block(const VillaSpec& spec) {
+    BlockPlan block;
+    block.width = spec.width;
+    block.depth = spec.depth;
+    block.storeys = spec.storeys;
+    block.storey_height = spec.storey_height;
+    return block;
+}
+
+// One storey against the main block's right wall, half as deep.
+BlockPlan wing_block(const VillaSpec& spec) {
+    BlockPlan block;
+    block.x0 = spec.width;
+    block.width = spec.wing_width;
+    block.depth = 0.5f * spec.depth;
+    block.storeys = 1;
+    block.storey_height = spec.storey_height;
+    block.left_wall = false;
+    return block;
+}
+
+struct PoolPlan {
+    float x0 = 0.0f, x1 = 0.0f, y0 = 0.0f, y1 = 0.0f;
+};
+
+PoolPlan pool_plan(const VillaSpec& spec) {
+    return {spec.width, spec.width + spec.wing_width, 0.5f * spec.depth + kPoolSetback, spec.depth};
+}
+
+void add_pool(Mesh& mesh, const VillaSpec& spec, const SamplePaints& paints) {
+    const PoolPlan p = pool_plan(spec);
+    SlabFrame coping;
+    coping.origin = {p.x0, p.y0, kCopingHeight};
+    coping.u_axis = {1.0f, 0.0f, 0.0f};
+    coping.v_axis = {0.0f, 1.0f, 0.0f};
+    coping.length = p.x1 - p.x0;
+    coping.height = p.y1 - p.y0;
+    coping.thickness = kCopingHeight;
+    const SlabHole basin{kCopingWidth, coping.length - kCopingWidth, kCopingWidth,
+                         coping.height - kCopingWidth};
+    // A plot too small for a basin keeps a plain slab, with no water inside it.
+    const bool has_basin = basin.u1 - basin.u0 > kMinRoom && basin.v1 - basin.v0 > kMinRoom;
+    const std::span<const SlabHole> holes =
+        has_basin ? std::span(&basin, 1) : std::span<const SlabHole>{};
+    add_slab_solid(mesh, coping, holes, {paints.slab_edge, paints.slab_edge, paints.slab_edge});
+    if (has_basin) {
+        add_box_solid(mesh, {p.x0 + basin.u0, p.y0 + basin.v0, 0.0f},
+                      {p.x0 + basin.u1, p.y0 + basin.v1, kWaterLevel}, paints.water);
+    }
+}
+
+Scene make_scene(const char* name, const Vec3& eye, const Vec3& target, float fov_deg) {
+    Scene scene;
+    scene.name = name;
+    scene.eye = eye;
+    scene.target = target;
+    scene.up = {0.0f, 0.0f, 1.0f};
+    scene.fov_deg = fov_deg;
+    return scene;
+}
+
+void add_block(Mesh& mesh, const BlockPlan& block, bool hollow, std::span<const OpeningSite> cut,
+               const SamplePaints& paints) {
+    if (hollow && fits_hollow(block)) {
+        add_hollow_block(mesh, block, cut, paints);
+    } else {
+        add_massing_block(mesh, block, paints);
+    }
+}
+
+Mesh make_villa_mesh(const VillaSpec& spec, const MaterialLibrary& materials, bool hollow,
+                     std::span<const OpeningSite> cut) {
+    const SamplePaints paints = SamplePaints::from(materials);
+    Mesh mesh;
+    add_block(mesh, main_block(spec), hollow, cut, paints);
+    add_block(mesh, wing_block(spec), hollow, cut, paints);
+    if (spec.pool) add_pool(mesh, spec, paints);
+    return mesh;
+}
+
+}  // namespace
+
+const char* villa_spec_problem(const VillaSpec& spec) {
+    const TownhouseSpec main{spec.width + spec.wing_width, spec.depth, spec.storeys,
+                             spec.storey_height};
+    if (!std::isfinite(spec.wing_width) || !(spec.wing_width > 0.0f) ||
+        !std::isfinite(spec.width) || !(spec.width > 0.0f)) {
+        return "width and wing width must be finite and greater than 0";
+    }
+    return townhouse_spec_problem(main);
+}
+
+std::vector<OpeningSite> villa_openings(const VillaSpec& spec) {
+    const float w = spec.width, h = spec.storey_height;
+    const Vec3 front{0.0f, -1.0f, 0.0f};
+    std::vector<OpeningSite> sites;
+    sites.push_back({OpeningKind::kDoor,
+                     "door_go_2canh_90",
+                     "Door",
+                     0.9f,
+                     2.1f,
+                     {0.5f * w, 0.0f, 0.0f},
+                     front});
+    std::size_t window = 0;
+    for (std::int32_t k = 0; k < spec.storeys; ++k) {
+        const float sill = static_cast<float>(k) * h + kSillHeight;
+        for (const float x : {0.25f * w, 0.75f * w}) {
+            sites.push_back({OpeningKind::kWindow,
+                             "window_nhom_120x140",
+                             numbered_name("Window ", ++window),
+                             1.2f,
+                             1.4f,
+                             {x, 0.0f, sill},
+                             front});
+        }
+        if (k > 0) {
+            sites.push_back({OpeningKind::kWindow,
+                             "window_ban_cong_180",
+                             numbered_name("Balcony window ", static_cast<std::size_t>(k)),
+                             1.2f,
+                             1.2f,
+                             {0.5f * w, 0.0f, sill},
+                             front});
+        }
+    }
+    sites.push_back({OpeningKind::kWindow,
+                     "window_nhom_120x140",
+                     "Wing window",
+                     1.2f,
+                     1.4f,
+                     {w + 0.5f * spec.wing_width, 0.0f, kSillHeight},
+                     front});
+    return sites;
+}
+
+std::vector<Scene> villa_scenes(const VillaSpec& spec) {
+    const float total = spec.width + spec.wing_width, d = spec.depth, h = spec.storey_height;
+    const float top = static_cast<float>(spec.storeys) * h;
+    const Vec3 middle{0.5f * total, 0.5f * d, h};
+    std::vector<Scene> scenes{
+        make_scene("Phối cảnh chính", {total + 6.0f, -1.5f * d, 2.5f * top}, middle, 40.0f),
+        make_scene("Mặt đứng", {0.5f * total, -2.0f * d, 0.6f * top}, {0.5f * total, 0.0f, h},
+                   35.0f),
+        make_scene("Góc", {-0.6f * total, -0.9f * d, 1.8f * top}, middle, 45.0f),
+    };
+    if (spec.pool) {
+        const PoolPlan p = pool_plan(spec);
+        scenes.push_back(make_scene("Hồ bơi", {total + 6.0f, d + 6.0f, 6.0f},
+                                    {0.5f * (p.x0 + p.x1), 0.5f * (p.y0 + p.y1), 0.0f}, 45.0f));
+    }
+    return scenes;
+}
+
+Mesh make_villa_shell(const VillaSpec& spec, const MaterialLibrary& materials,
+                      std::span<const OpeningSite> cut) {
+    return make_villa_mesh(spec, materials, true, cut);
+}
+
+Mesh make_villa_massing(const VillaSpec& spec, const MaterialLibrary& materials) {
+    return make_villa_mesh(spec, materials, false, {});
+}
+
+std::optional<Document> make_villa_document(const VillaSpec& spec, const MaterialLibrary& materials,
+                                            bool with_openings) {
+    if (villa_spec_problem(spec) != nullptr) return std::nullopt;
+    Document doc;
+    doc.materials() = materials;
+    std::vector<OpeningSite> sites;
+    if (with_openings) sites = villa_openings(spec);
+    doc.root().mesh = spec.hollow ? make_villa_shell(spec, materials, sites)
+                                  : make_villa_massing(spec, materials);
+    doc.scenes() = villa_scenes(spec);
+    if (with_openings) place_sites(doc, sites, doc.ensure_tag("Openings"));
+    return doc;
+}
+
+}  // namespace korvan::cli
