@@ -23,8 +23,8 @@ std::uint32_t paint(const MaterialLibrary& materials, std::string_view id) {
     return index < 0 ? 0u : static_cast<std::uint32_t>(index);
 }
 
-// The openings of the sites on the wall, in its face coordinates, kept `side_margin` clear of
-// the wall's ends and a wall thickness clear of its top.
+// The openings of the sites centred on the wall, in its face coordinates, kept `side_margin` clear
+// of the wall's ends and a wall thickness clear of its top.
 std::vector<SlabHole> wall_holes(const SlabFrame& wall, std::span<const OpeningSite> sites,
                                  float side_margin) {
     std::vector<SlabHole> holes;
@@ -34,6 +34,7 @@ std::vector<SlabHole> wall_holes(const SlabFrame& wall, std::span<const OpeningS
         const Vec3 rel = site.at - wall.origin;
         if (std::abs(dot(rel, out)) > kOnWallTolerance) continue;
         const float u = dot(rel, wall.u_axis), v = dot(rel, wall.v_axis);
+        if (u < 0.0f || u > wall.length) continue;  // on the plane of a neighbouring wall
         holes.push_back({std::max(u - 0.5f * site.width, side_margin),
                          std::min(u + 0.5f * site.width, wall.length - side_margin), v,
                          std::min(v + site.height, wall.height - kWallThickness)});
