@@ -14,8 +14,10 @@
 #include "core/change_tracking.h"
 #include "core/element_table.h"
 #include "core/ids.h"
+#include "core/mat4.h"
 #include "core/mesh_annotations.h"
 #include "core/mesh_elements.h"
+#include "core/ring_snapshot.h"
 #include "core/tolerances.h"
 #include "core/vec3.h"
 
@@ -55,6 +57,13 @@ struct MeshSnapshot {
     TableSnapshot<HalfEdge> half_edges;
     TableSnapshot<Edge> edges;
     TableSnapshot<Face> faces;
+};
+
+// Counts of Mesh::repair_topology, in the order its steps run.
+struct TopologyRepair {
+    std::uint64_t welded = 0;
+    std::uint64_t stitched = 0;  // both stitch passes together
+    std::uint64_t filled = 0;
 };
 
 // Half-edge polygon mesh with soft deletion: elements are flagged dead, never removed, and
@@ -156,6 +165,129 @@ public:
     // a's edge (soft or seam when either was) and b's edge dies. Vertices are not checked;
     // callers pair half-edges that run between the same points in opposite directions.
     bool link_half_edges(HalfEdgeId a, HalfEdgeId b);
+
+    // ---- Attributes (mesh_attributes.cpp) ----------------------------------------------
+
+    // Single-face setters: no-ops that return false for an invalid or dead face.
+    bool set_face_material(FaceId face, std::uint32_t material);
+    // Also a no-op for kInvalidLayer; grows the layer-visibility list to cover the layer.
+    bool set_face_layer(FaceId face, std::uint32_t layer);
+    bool set_face_visible(FaceId face, bool visible);
+    bool show_face(FaceId face) { return set_face_visible(face, true); }
+    bool hide_face(FaceId face) { return set_face_visible(face, false); }
+    bool set_face_extras(FaceId face, std::int32_t tag, bool extra_flag_1, bool extra_flag_2);
+    // Whole-table setters over the alive faces; each returns the number of faces whose value
+    // changed. Those that set a layer do nothing for kInvalidLayer.
+    std::uint64_t set_faces_visible_by_layer(std::uint32_t layer, bool visible);
+    std::uint64_t set_faces_visible_by_material(std::uint32_t material, bool visible);
+    std::uint64_t set_material_layer(std::uint32_t material, std::uint32_t layer);
+    std::uint64_t set_layer_material(std::uint32_t layer, std::uint32_t material);
+    std::uint64_t replace_layer_id(std::uint32_t from, std::uint32_t to);
+    std::uint64_t replace_material_id(std::uint32_t from, std::uint32_t to);
+    // Clears soft on every alive edge; returns how many were soft.
+    std::uint64_t harden_all_edges();
+    // Softens the edges of every undirected vertex pair (linked or not) on which two different
+    // faces meet with normals within the angle; returns the number of edges softened.
+    std::uint64_t soften_edges_by_angle(float angle_deg = 30.0f);
+    // Softens each edge between two alive faces (both in `faces` for the second form) whose
+    // normals have a dot product of at least eps. Faces stay separate; they only look joined.
+    std::uint64_t merge_coplanar_faces(float eps = kCoplanarNormalDot);
+    std::uint64_t merge_coplanar_faces(std::span<const FaceId> faces,
+                                       float eps = kCoplanarNormalDot);
+
+    // ---- Joining and repair (mesh_link.cpp, mesh_repair.cpp) ---------------------------
+
+    // Pairs the naked sides of different faces that run between the same two vertex ids in
+    // opposite directions; returns the number of pairs. Corners that were created separately
+    // must be welded first.
+    std::uint64_t link_shared_edges();
+    // Retires every alive vertex within the tolerance of a surviving lower-id vertex (the
+    // lowest such one) and moves its half-edges there; not transitive, so a chain of close
+    // vertices keeps every other one. Twins are not touched. Returns the vertices retired.
+    std::uint64_t weld_vertices(float tolerance = kWeldTolerance);
+    // Pairs naked sides whose ends lie within the tolerance of a later side's ends, reversed;
+    // first match in edge order wins. Vertices are not merged. Returns the number of pairs.
+    std::uint64_t stitch_naked_edges(float tolerance = kWeldTolerance);
+    // Caps every boundary loop with one face (material 0, layer 0, visible) wound against the
+    // rim, so a following stitch or link closes it. Returns the number of caps.
+    std::uint64_t fill_holes();
+    // weld, stitch, fill, stitch again: the first stitch joins what real neighbours can close
+    // before anything is capped, the second pairs the caps with their rims.
+    TopologyRepair repair_topology(float tolerance = kWeldTolerance);
+    // Erases each pair of alive faces over the same vertex ids in opposite winding (which add
+    // nothing to the volume); same-winding duplicates stay. Returns the faces erased.
+    std::uint64_t remove_coincident_face_pairs();
+
+    // ---- Splitting (mesh_split.cpp) ----------------------------------------------------
+
+    // New vertex at a + t (b - a) on the edge; each face on it is rebuilt round the vertex as
+    // a new island (its edges naked until stitched or linked) keeping its attributes and edge
+    // flags; the edge itself is retired. No value unless 0 < t < 1 and the edge is alive with
+    // two distinct ends and an alive face.
+    std::optional<VertexId> split_edge(EdgeId edge, float t = 0.5f);
+    // Cuts the face along the segment a-b (both within 1e-4 of its plane, more than 1e-5
+    // apart). Each end snaps to the first vertex within 1e-4 or becomes a new one, inserted
+    // into the nearest side when not on the ring. Returns the first of the two faces.
+    std::optional<FaceId> split_face_with_edge(FaceId face, const Vec3& a, const Vec3& b);
+    // Replaces a face of 4 or more sides by triangles over its own vertices (ear clipping,
+    // else a fan), keeping its attributes. False for invalid, dead or triangular faces.
+    bool triangulate_face(FaceId face);
+    // Triangulates every alive face of more than 3 sides; returns how many.
+    std::uint64_t triangulate_all();
+
+    // ---- Orientation and copies (mesh_edit.cpp) ----------------------------------------
+
+    // Swaps next and prev round the ring (origins, twins and edges stay), so the vertex cycle
+    // reads backwards, and refreshes the normal. Its own inverse. False for an invalid or
+    // dead face or a broken ring.
+    bool reverse_face(FaceId face);
+    // Number of successful reverse_face calls; a repeated id is reversed again.
+    std::uint64_t reverse_faces(std::span<const FaceId> faces);
+    std::uint64_t reverse_all_faces();
+    // Copies the distinct alive faces into `subset` with their attributes, edge flags and
+    // stored corner UVs; shared corners stay shared. `subset` may be this mesh. Returns the
+    // faces copied.
+    std::uint64_t duplicate_faces(std::span<const FaceId> faces, Mesh& subset) const;
+    // Appends every alive face of `other` through the transform, as duplicate_faces does;
+    // normals come from the copied rings. Safe when `other` is this mesh: only the faces that
+    // existed before the call are copied. Returns the faces appended.
+    std::uint64_t merge_mesh(const Mesh& other, const Mat4& transform);
+
+    // ---- Moving a face selection (mesh_selection_moves.cpp; mirror_faces: mesh_edit.cpp) -
+
+    // Each moves the distinct vertices of the alive faces once, refreshes the normals of every
+    // face using them, and returns the number of vertices that moved more than 1e-6.
+    std::uint64_t translate_faces(std::span<const FaceId> faces, const Vec3& delta);
+    // Nothing moves for an axis shorter than 1e-6.
+    std::uint64_t rotate_faces(std::span<const FaceId> faces, const Vec3& pivot,
+                               const Vec3& axis, float angle_rad);
+    std::uint64_t scale_faces(std::span<const FaceId> faces, const Vec3& pivot,
+                              const Vec3& scale);
+    // Projects onto the plane; nothing moves for a degenerate normal.
+    std::uint64_t flatten_faces_to_plane(std::span<const FaceId> faces, const Vec3& point,
+                                         const Vec3& normal);
+    // Scales along the frame's axes about its centre so the frame's full extents become
+    // `size`. An axis whose extent is below 1e-6 or whose size is negative or not a number
+    // is left as it is; a size of 0 flattens.
+    std::uint64_t scale_faces_in_frame(std::span<const FaceId> faces, const Obb& frame,
+                                       const Vec3& size);
+    // Reflected copies with reversed winding (so outward stays outward), appended to `dst`
+    // (this mesh when null). Returns the faces made; 0 for a degenerate normal.
+    std::uint64_t mirror_faces(std::span<const FaceId> faces, const Vec3& point,
+                               const Vec3& normal, Mesh* dst = nullptr);
+    // Alive faces whose ring uses any of the vertices, sorted. A small set is looked up
+    // through the spatial index, a large one by scanning the faces.
+    std::vector<FaceId> faces_using_vertices(std::span<const VertexId> vertices);
+
+    // ---- Ring snapshot and rebuild (mesh_rebuild.cpp) ----------------------------------
+
+    RingSnapshot snapshot_rings() const;
+    // Replaces all topology by the snapshot's rings: empties the half-edge, edge and face
+    // tables, re-creates the faces in order (rings of fewer than 3 vertices are skipped),
+    // links them, and puts soft and seam flags back on vertex pairs that had them. Face,
+    // edge and half-edge ids are all new; vertices are untouched; hidden edges come back
+    // visible, tags and extra flags at their defaults. Returns the faces created.
+    std::uint64_t rebuild_from_rings(const RingSnapshot& snapshot);
 
     // ---- Corner UVs, layers, annotations (mesh.cpp) ------------------------------------
 
@@ -303,6 +435,14 @@ public:
     std::shared_ptr<const MeshSpatialIndex> spatial_index();
 
 private:
+    // link_half_edges without its checks or revision, for callers that already paired a and
+    // b as naked sides of different alive faces.
+    void join_half_edges(HalfEdgeId a, HalfEdgeId b);
+    // Moves the distinct vertices of the alive faces through move(position) and refreshes the
+    // normals of the faces that use the moved ones; returns how many moved more than 1e-6.
+    template <class Move>
+    std::uint64_t move_selection(std::span<const FaceId> faces, Move&& move);
+
     // Calls visit(h) for each half-edge of the ring, in order, stopping at the start, an
     // invalid id or an id out of range. False when the walk exceeds the half-edge count plus
     // one: the ring is corrupt and whatever was visited must be discarded.
