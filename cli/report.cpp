@@ -1,5 +1,6 @@
 #include "cli/report.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace korvan::cli {
@@ -19,6 +20,23 @@ std::string quoted_path(const std::filesystem::path& path) {
     std::string out;
     append_quoted_path(out, path);
     return out;
+}
+
+void append_float(std::string& out, double value) {
+    char buf[32];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
+    (void)ec;  // 32 bytes hold any double in this format
+    out.append(buf, end);
+}
+
+void append_vec3(std::string& out, double x, double y, double z) {
+    out += '(';
+    append_float(out, x);
+    out += ',';
+    append_float(out, y);
+    out += ',';
+    append_float(out, z);
+    out += ')';
 }
 
 void write_out(std::string_view text) {

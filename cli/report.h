@@ -11,6 +11,12 @@ namespace korvan::cli {
 std::string quoted_path(const std::filesystem::path& path);
 void append_quoted_path(std::string& out, const std::filesystem::path& path);
 
+// Appends a number the way reports print floats: six significant digits, exponent form
+// when needed (the classic "%g").
+void append_float(std::string& out, double value);
+// Appends "(x,y,z)" with each component as append_float prints it.
+void append_vec3(std::string& out, double x, double y, double z);
+
 // Writes the text to standard output or standard error in one call.
 void write_out(std::string_view text);
 void write_err(std::string_view text);

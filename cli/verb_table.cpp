@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "cli/mcp.h"
+#include "cli/verbs/model_files.h"
 
 namespace korvan::cli {
 namespace {
@@ -47,7 +48,7 @@ constexpr VerbSpec kVerbs[] = {
     {"new", kRequiresOut, "--out file.korv",
      "save an empty model with the built-in material library:\n"
      "\"Created an empty model, saved to \" and the path",
-     run_not_built, nullptr, "new requires --out file.korv"},
+     run_new, nullptr, "new requires --out file.korv"},
 
     // Sample models and generators.
     {"townhouse", 0, "--out dir",
@@ -153,12 +154,12 @@ constexpr VerbSpec kVerbs[] = {
 
     // Model files.
     {"load", kBareFile | kRequiresIn, "file.korv | --in file.korv",
-     "load a native file and print the stats report", run_not_built, nullptr,
+     "load a native file and print the stats report", run_stats, nullptr,
      "--in or file.korv required"},
     {"stats", kModelQuery, "[file.korv | --in file.korv]",
      "three-line model report: counts (empty, doc_empty, faces ... defs_unused), bbox= with\n"
      "size, diagonal and volume, area= with averages; load_s= on stderr; reads .skp files too",
-     run_not_built},
+     run_stats},
     {"import-korvan", kBareFile, "file.korv | --in file.korv [--out dir|file.obj]",
      "load a native file and print its counts; with --out also export the root mesh as OBJ\n"
      "(dir/import.obj); \"Loaded OK but no faces to export OBJ\" when there is nothing to export",
