@@ -94,7 +94,7 @@ DVec3 unit_normal(const Vec3& n) {
 }
 
 class HierarchyBuilder {
-  public:
+public:
     HierarchyBuilder(Hierarchy& out, std::span<const Aabb> boxes) : out_(out), boxes_(boxes) {
         centres_.resize(boxes.size());
         keys_.resize(boxes.size());
@@ -138,7 +138,7 @@ class HierarchyBuilder {
         out_.nodes[node] = Node{lo, hi, first, 0};
     }
 
-  private:
+private:
     // Orders [start, end) so that no centre before `middle` is greater than one at or after
     // it. The three-way partition keeps runs of equal centres (a flat grid has thousands)
     // from degrading to quadratic time.
@@ -221,7 +221,7 @@ void sort_unique(std::vector<T>& ids) {
 // Blocks of the ids a chunk read while building; an id out of range counts too, since the
 // table growing over it would change what the chunk saw.
 class BlockDeps {
-  public:
+public:
     void add(std::uint32_t id) {
         if (id == kInvalidId) return;
         const std::uint32_t block = id >> kBlockShift;
@@ -232,7 +232,7 @@ class BlockDeps {
         return std::move(blocks_);
     }
 
-  private:
+private:
     std::vector<std::uint32_t> blocks_;
 };
 

@@ -27,7 +27,7 @@ class Mesh;
 struct MeshBlockHashes;
 
 class MeshSpatialIndex {
-  public:
+public:
     // 32 bytes. A count of 0 marks an interior node whose children are the nodes at index and
     // index + 1; otherwise a leaf over `count` entries of the leaf list from `index`.
     struct Node {
@@ -142,7 +142,7 @@ class MeshSpatialIndex {
     // by id). Dead, invalid and repeated vertex ids are ignored.
     std::vector<FaceId> faces_using_vertices(std::span<const VertexId> vertices) const;
 
-  private:
+private:
     std::shared_ptr<const MeshBlockHashes> hashes_;
     std::uint64_t revision_ = 0;
     std::vector<std::shared_ptr<const VertexChunk>> vertex_chunks_;
