@@ -1,9 +1,8 @@
-#include "core/mesh.h"
-
-#include "core/parallel_scan.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "core/mesh.h"
+#include "core/parallel_scan.h"
 
 // Per-face attributes and per-edge soft flags. Whole-table setters count only the faces whose
 // value really changed and take a new revision only when something did, so a repeated call
@@ -150,8 +149,8 @@ std::uint64_t Mesh::soften_edges_by_angle(float angle_deg) {
 
     // Sides on alive faces, keyed by their undirected vertex pair: coincident sides meet here
     // even when they were never linked.
-    std::vector<PairSide> sides = concat_chunks(scan_chunks<std::vector<PairSide>>(
-        he.size(), [&](std::size_t begin, std::size_t end) {
+    std::vector<PairSide> sides = concat_chunks(
+        scan_chunks<std::vector<PairSide>>(he.size(), [&](std::size_t begin, std::size_t end) {
             std::vector<PairSide> out;
             for (std::size_t h = begin; h < end; ++h) {
                 if (!he[h].alive || !face_usable(he[h].face)) continue;
@@ -229,9 +228,8 @@ std::uint64_t Mesh::merge_coplanar_faces(float eps) {
 std::uint64_t Mesh::merge_coplanar_faces(std::span<const FaceId> faces, float eps) {
     const std::vector<FaceId> chosen = distinct_alive(faces);
     if (chosen.empty()) return 0;
-    return soften_coplanar(*this, eps, [&](FaceId f) {
-        return std::binary_search(chosen.begin(), chosen.end(), f);
-    });
+    return soften_coplanar(
+        *this, eps, [&](FaceId f) { return std::binary_search(chosen.begin(), chosen.end(), f); });
 }
 
 }  // namespace korvan

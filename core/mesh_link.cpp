@@ -1,10 +1,9 @@
-#include "core/mesh.h"
-
-#include "core/naked_sides.h"
-#include "core/parallel_scan.h"
-
 #include <algorithm>
 #include <atomic>
+
+#include "core/mesh.h"
+#include "core/naked_sides.h"
+#include "core/parallel_scan.h"
 
 // link_shared_edges. Each naked edge contributes its faced side as a record (start, end) in
 // ascending edge order; a record (a, b) pairs with the first unused record (b, a) of another
@@ -82,7 +81,8 @@ void group_by_start(std::span<const LinkRecord> records, std::size_t vertex_coun
     auto over_records = [&](auto&& fn) {
         run_chunks<int>(chunks, true, [&](std::size_t c) {
             const std::size_t end = std::min(records.size(), (c + 1) * kScanChunkSize);
-            for (std::size_t i = c * kScanChunkSize; i < end; ++i) fn(static_cast<std::uint32_t>(i));
+            for (std::size_t i = c * kScanChunkSize; i < end; ++i)
+                fn(static_cast<std::uint32_t>(i));
             return 0;
         });
     };
@@ -139,8 +139,8 @@ std::vector<NakedSide> collect_naked_sides(const Mesh& mesh) {
     const std::span<const HalfEdge> he = mesh.half_edges();
     const std::span<const Face> fs = mesh.faces();
     auto faced = [&](FaceId f) { return f < fs.size() && fs[f].alive; };
-    return concat_chunks(scan_chunks<std::vector<NakedSide>>(
-        es.size(), [&](std::size_t begin, std::size_t end) {
+    return concat_chunks(
+        scan_chunks<std::vector<NakedSide>>(es.size(), [&](std::size_t begin, std::size_t end) {
             std::vector<NakedSide> out;
             for (std::size_t e = begin; e < end; ++e) {
                 if (!es[e].alive) continue;

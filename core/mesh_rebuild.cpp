@@ -1,7 +1,7 @@
-#include "core/mesh.h"
-
 #include <algorithm>
 #include <execution>
+
+#include "core/mesh.h"
 
 // Ring snapshot and rebuild: operations that cut many faces at once edit plain vertex rings
 // and then replace the whole topology by them, instead of patching half-edges face by face.
@@ -53,9 +53,9 @@ std::uint64_t Mesh::rebuild_from_rings(const RingSnapshot& snapshot) {
         if (!es[e].alive || (!es[e].soft && !es[e].seam)) continue;
         const auto ends = edge_vertices(e);
         if (ends[0] == kInvalidId || ends[1] == kInvalidId) continue;
-        kept.push_back({pair_key(ends[0], ends[1]),
-                        static_cast<std::uint8_t>((es[e].soft ? kSoftFlag : 0) |
-                                                  (es[e].seam ? kSeamFlag : 0))});
+        kept.push_back(
+            {pair_key(ends[0], ends[1]), static_cast<std::uint8_t>((es[e].soft ? kSoftFlag : 0) |
+                                                                   (es[e].seam ? kSeamFlag : 0))});
     }
     auto by_key = [](const PairFlags& a, const PairFlags& b) { return a.key < b.key; };
     if (kept.size() >= kParallelSortRecords) {

@@ -1,12 +1,11 @@
-#include "core/mesh.h"
-
-#include "core/naked_sides.h"
-#include "core/parallel_scan.h"
-#include "core/proximity_grid.h"
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "core/mesh.h"
+#include "core/naked_sides.h"
+#include "core/parallel_scan.h"
+#include "core/proximity_grid.h"
 
 // Welding, stitching, capping and the clean-up of coincident faces.
 //
@@ -81,8 +80,8 @@ std::uint64_t Mesh::weld_vertices(float tolerance) {
     // Every alive half-edge leaving a retired vertex leaves its survivor instead; phantoms too,
     // so boundary loops stay consistent with their faces.
     const std::span<const HalfEdge> he = half_edges_.view();
-    const std::vector<HalfEdgeId> moved = concat_chunks(scan_chunks<std::vector<HalfEdgeId>>(
-        he.size(), [&](std::size_t begin, std::size_t end) {
+    const std::vector<HalfEdgeId> moved = concat_chunks(
+        scan_chunks<std::vector<HalfEdgeId>>(he.size(), [&](std::size_t begin, std::size_t end) {
             std::vector<HalfEdgeId> out;
             for (std::size_t h = begin; h < end; ++h) {
                 const VertexId o = he[h].origin;

@@ -1,12 +1,11 @@
-#include "core/mesh.h"
+#include <algorithm>
+#include <cmath>
 
+#include "core/mesh.h"
 #include "core/parallel_scan.h"
 #include "core/plane.h"
 #include "core/rotation.h"
 #include "core/spatial_index.h"
-
-#include <algorithm>
-#include <cmath>
 
 // Moving the vertices of a face selection. Each move computes every new position first, then
 // finds the faces that use the vertices about to move (neighbours outside the selection
@@ -90,8 +89,8 @@ std::uint64_t Mesh::translate_faces(std::span<const FaceId> faces, const Vec3& d
     return move_selection(faces, [&](const Vec3& p) { return p + delta; });
 }
 
-std::uint64_t Mesh::rotate_faces(std::span<const FaceId> faces, const Vec3& pivot,
-                                 const Vec3& axis, float angle_rad) {
+std::uint64_t Mesh::rotate_faces(std::span<const FaceId> faces, const Vec3& pivot, const Vec3& axis,
+                                 float angle_rad) {
     const std::optional<Rotation> r = make_rotation(pivot, axis, angle_rad);
     if (!r) return 0;
     return move_selection(faces, [&](const Vec3& p) { return rotate_point(*r, p); });

@@ -1,11 +1,10 @@
-#include "core/mesh.h"
-
-#include "core/dvec3.h"
-#include "core/parallel_scan.h"
-#include "core/polygon_2d.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "core/dvec3.h"
+#include "core/mesh.h"
+#include "core/parallel_scan.h"
+#include "core/polygon_2d.h"
 
 // Operations that replace a face by new faces over an edited ring: splitting an edge,
 // cutting a face along a segment, triangulating. Each computes every new ring first and
@@ -20,9 +19,9 @@
 namespace korvan {
 namespace {
 
-constexpr float kSplitPlaneTolerance = 1e-4f;   // ends of a cut must lie this close to the face
-constexpr float kSplitMinLength = 1e-5f;         // and be further apart than this
-constexpr float kSnapDistanceSq = 1e-4f * 1e-4f; // an end this close to a vertex uses it
+constexpr float kSplitPlaneTolerance = 1e-4f;     // ends of a cut must lie this close to the face
+constexpr float kSplitMinLength = 1e-5f;          // and be further apart than this
+constexpr float kSnapDistanceSq = 1e-4f * 1e-4f;  // an end this close to a vertex uses it
 
 // The flags an edge passes on to the sides that replace it.
 struct SideFlags {
@@ -199,15 +198,14 @@ std::optional<FaceId> Mesh::split_face_with_edge(FaceId face, const Vec3& a, con
     // First alive vertex within the snap distance, in ascending id.
     auto snap = [&](const Vec3& p) -> VertexId {
         const std::span<const Vertex> vs = vertices_.view();
-        const auto hits =
-            scan_chunks<VertexId>(vs.size(), [&](std::size_t begin, std::size_t end) {
-                for (std::size_t v = begin; v < end; ++v) {
-                    if (vs[v].alive && length_squared(vs[v].position - p) <= kSnapDistanceSq) {
-                        return static_cast<VertexId>(v);
-                    }
+        const auto hits = scan_chunks<VertexId>(vs.size(), [&](std::size_t begin, std::size_t end) {
+            for (std::size_t v = begin; v < end; ++v) {
+                if (vs[v].alive && length_squared(vs[v].position - p) <= kSnapDistanceSq) {
+                    return static_cast<VertexId>(v);
                 }
-                return kInvalidId;
-            });
+            }
+            return kInvalidId;
+        });
         for (const VertexId v : hits) {
             if (v != kInvalidId) return v;
         }
@@ -279,7 +277,8 @@ std::optional<FaceId> Mesh::split_face_with_edge(FaceId face, const Vec3& a, con
         for (std::size_t k = 0; k < places.size(); ++k) {
             const std::size_t i = places[k], j = places[(k + 1) % places.size()];
             // Stand-ins for the vertices not made yet; they differ from every real id.
-            if (resolve(i, kInvalidId - 1, kInvalidId - 2) == resolve(j, kInvalidId - 1, kInvalidId - 2)) {
+            if (resolve(i, kInvalidId - 1, kInvalidId - 2) ==
+                resolve(j, kInvalidId - 1, kInvalidId - 2)) {
                 return std::nullopt;
             }
         }

@@ -1,9 +1,9 @@
 #include "core/polygon_2d.h"
 
-#include "core/dvec3.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "core/dvec3.h"
 
 // Polygon triangulation by ear clipping, in doubles.
 //
@@ -93,7 +93,7 @@ bool convex_ring(std::span<const Vec3> ring) {
 }
 
 class EarClipper {
-public:
+  public:
     EarClipper(std::span<const Vec3> outer, std::span<const std::vector<Vec3>> holes)
         : outer_(outer), holes_(holes) {}
 
@@ -128,7 +128,7 @@ public:
         return clip();
     }
 
-private:
+  private:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
     struct Node {
@@ -144,11 +144,11 @@ private:
         normal_ = n * (1.0 / len);
         if (dot(normal_, normal_) <= 0.5) return false;
         // First axis: perpendicular to the normal and to the world axis least along it.
-        const DVec3 helper = std::fabs(normal_.x) <= std::fabs(normal_.y) &&
-                                     std::fabs(normal_.x) <= std::fabs(normal_.z)
-                                 ? DVec3(1, 0, 0)
-                                 : (std::fabs(normal_.y) <= std::fabs(normal_.z) ? DVec3(0, 1, 0)
-                                                                                 : DVec3(0, 0, 1));
+        const DVec3 helper =
+            std::fabs(normal_.x) <= std::fabs(normal_.y) &&
+                    std::fabs(normal_.x) <= std::fabs(normal_.z)
+                ? DVec3(1, 0, 0)
+                : (std::fabs(normal_.y) <= std::fabs(normal_.z) ? DVec3(0, 1, 0) : DVec3(0, 0, 1));
         const DVec3 u = cross(helper, normal_);
         u_ = u * (1.0 / std::sqrt(dot(u, u)));
         v_ = cross(normal_, u_);

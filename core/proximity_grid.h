@@ -23,7 +23,7 @@
 namespace korvan {
 
 class ProximityGrid {
-public:
+  public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
     // `reach` bounds the distance of every pair the caller may accept; `items` is one past the
@@ -78,7 +78,7 @@ public:
 
     std::uint32_t& next(std::uint32_t item) { return next_[item]; }
 
-private:
+  private:
     struct Slot {
         std::uint64_t key = 0;
         std::uint32_t head = kNone;  // kNone once every item was unlinked

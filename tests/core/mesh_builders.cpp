@@ -10,27 +10,7 @@
 
 namespace korvan::testing_support {
 
-std::uint64_t link_by_vertex_pairs(Mesh& mesh) {
-    std::map<std::pair<VertexId, VertexId>, std::vector<HalfEdgeId>> open;
-    const auto he = mesh.half_edges();
-    for (HalfEdgeId h = 0; h < he.size(); ++h) {
-        if (!he[h].alive || !mesh.face_usable(he[h].face)) continue;
-        const HalfEdgeId t = he[h].twin;
-        if (t < he.size() && mesh.face_usable(he[t].face)) continue;
-        open[{he[h].origin, mesh.half_edge_end(h)}].push_back(h);
-    }
-    std::uint64_t linked = 0;
-    for (auto& [key, list] : open) {
-        auto it = open.find({key.second, key.first});
-        if (it == open.end()) continue;
-        while (!list.empty() && !it->second.empty()) {
-            if (mesh.link_half_edges(list.back(), it->second.back())) ++linked;
-            list.pop_back();
-            it->second.pop_back();
-        }
-    }
-    return linked;
-}
+std::uint64_t link_by_vertex_pairs(Mesh& mesh) { return mesh.link_shared_edges(); }
 
 Mesh cube(const Vec3& corner, float size, bool inward) {
     Mesh mesh;
@@ -48,6 +28,45 @@ Mesh cube(const Vec3& corner, float size, bool inward) {
             mesh.add_quad(q[0], q[1], q[2], q[3]);
     }
     link_by_vertex_pairs(mesh);
+    return mesh;
+}
+
+Mesh box(const Vec3& min, const Vec3& max, int missing) {
+    Mesh mesh;
+    for (int i = 0; i < 8; ++i) {
+        mesh.add_vertex(
+            {(i & 1) ? max.x : min.x, (i & 2) ? max.y : min.y, (i & 4) ? max.z : min.z});
+    }
+    // Counter-clockwise seen from outside: -z, +z, -y, +y, -x, +x.
+    const std::array<std::array<VertexId, 4>, 6> quads = {
+        {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}}};
+    for (const auto& q : quads) mesh.add_quad(q[0], q[1], q[2], q[3]);
+    mesh.link_shared_edges();
+    if (missing >= 0) mesh.erase_face(static_cast<FaceId>(missing));
+    return mesh;
+}
+
+Mesh cylinder(int segments, float radius, float height) {
+    Mesh mesh;
+    const double two_pi = 6.283185307179586;
+    for (int k = 0; k < 2; ++k) {
+        for (int i = 0; i < segments; ++i) {
+            const double a = two_pi * i / segments;
+            mesh.add_vertex({static_cast<float>(radius * std::cos(a)),
+                             static_cast<float>(radius * std::sin(a)), k == 0 ? 0.0f : height});
+        }
+    }
+    const auto n = static_cast<VertexId>(segments);
+    std::vector<VertexId> bottom, top;
+    for (VertexId i = 0; i < n; ++i) {
+        const VertexId j = (i + 1) % n;
+        mesh.add_quad(i, j, n + j, n + i);
+        bottom.push_back(n - 1 - i);
+        top.push_back(n + i);
+    }
+    mesh.add_ngon(bottom);
+    mesh.add_ngon(top);
+    mesh.link_shared_edges();
     return mesh;
 }
 
@@ -93,6 +112,35 @@ Mesh torus(int nu, int nv, float major_radius, float minor_radius, bool inward) 
     }
     link_by_vertex_pairs(mesh);
     return mesh;
+}
+
+void expect_same_tables(const Mesh& a, const Mesh& b) {
+    ASSERT_EQ(a.vertices().size(), b.vertices().size());
+    ASSERT_EQ(a.half_edges().size(), b.half_edges().size());
+    ASSERT_EQ(a.edges().size(), b.edges().size());
+    ASSERT_EQ(a.faces().size(), b.faces().size());
+    for (VertexId v = 0; v < a.vertices().size(); ++v) {
+        const Vertex &x = a.vertices()[v], &y = b.vertices()[v];
+        ASSERT_TRUE(x.position == y.position && x.alive == y.alive) << "vertex " << v;
+    }
+    for (HalfEdgeId h = 0; h < a.half_edges().size(); ++h) {
+        const HalfEdge &x = a.half_edges()[h], &y = b.half_edges()[h];
+        ASSERT_TRUE(x.origin == y.origin && x.twin == y.twin && x.next == y.next &&
+                    x.prev == y.prev && x.face == y.face && x.edge == y.edge && x.alive == y.alive)
+            << "half-edge " << h << ": twin " << x.twin << " vs " << y.twin << ", origin "
+            << x.origin << " vs " << y.origin;
+    }
+    for (EdgeId e = 0; e < a.edges().size(); ++e) {
+        const Edge &x = a.edges()[e], &y = b.edges()[e];
+        ASSERT_TRUE(x.half_edge == y.half_edge && x.soft == y.soft && x.visible == y.visible &&
+                    x.alive == y.alive && x.seam == y.seam)
+            << "edge " << e;
+    }
+    for (FaceId f = 0; f < a.faces().size(); ++f) {
+        const Face &x = a.faces()[f], &y = b.faces()[f];
+        ASSERT_TRUE(x.half_edge == y.half_edge && x.normal == y.normal && x.alive == y.alive)
+            << "face " << f;
+    }
 }
 
 void expect_ring_invariants(const Mesh& mesh) {

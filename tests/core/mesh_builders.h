@@ -10,7 +10,7 @@
 namespace korvan::testing_support {
 
 // Links every naked faced half-edge to one running the opposite way between the same two
-// vertices, first come first served in half-edge order. Returns the number of pairs.
+// vertices (Mesh::link_shared_edges). Returns the number of pairs.
 std::uint64_t link_by_vertex_pairs(Mesh& mesh);
 
 // Axis-aligned cube of six quads with outward normals (inward when `inward`), linked.
@@ -21,6 +21,17 @@ Mesh quad_grid(int nx, int ny, bool link = true);
 
 // Closed torus of nu by nv quads about the z axis, linked; winding outward unless `inward`.
 Mesh torus(int nu, int nv, float major_radius, float minor_radius, bool inward = false);
+
+// Closed prism over a regular n-gon of the given radius about the z axis, from z = 0 to
+// height: n side quads and two n-gon caps, outward, linked.
+Mesh cylinder(int segments, float radius, float height);
+
+// Axis-aligned box of six quads with outward normals, with `missing` (0..5 as in cube())
+// erased when it is 0 or more; linked.
+Mesh box(const Vec3& min, const Vec3& max, int missing = -1);
+
+// Field-by-field equality of every element table, reporting the first difference.
+void expect_same_tables(const Mesh& a, const Mesh& b);
 
 // Every alive face has a ring of at least 3 half-edges naming it, prev inverts next, no two
 // consecutive origins are equal, and twins are mutual.
