@@ -47,6 +47,8 @@ bool usable_size(float s) { return std::isfinite(s) && s > kWeldTolerance; }
 
 // Pairs the ring half-edges of the given faces that run between the same two vertices in
 // opposite directions. The faces must have been created by add_ngon and not linked yet.
+// Mesh::link_shared_edges would also join naked sides the caller's mesh already had, so the
+// pairing stays within the new solid.
 void link_faces(Mesh& mesh, const std::vector<FaceId>& faces) {
     struct Side {
         VertexId from = kInvalidId;
