@@ -1,6 +1,7 @@
 #include "io/korv_edge_link.h"
 
 #include <algorithm>
+#include <array>
 #include <span>
 #include <tuple>
 #include <utility>
@@ -42,9 +43,25 @@ VertexFans::VertexFans(const Mesh& mesh) : mesh_(&mesh) {
         const auto kb = std::tuple(start_of(b), end_of(b), b);
         return ka < kb;
     };
+    // A group is as long as its vertex's valence: sort it by insertion on cached keys
+    // (its start is the same throughout), unless it is long or the overflow group.
+    constexpr std::size_t kSmallGroup = 32;
+    std::array<std::pair<VertexId, HalfEdgeId>, kSmallGroup> keys;
     for (std::uint32_t g = 0; g <= vertex_count_; ++g) {
         const auto first = order_.begin() + offsets_[g], last = order_.begin() + offsets_[g + 1];
-        if (last - first > 1) std::sort(first, last, by_key);
+        const auto n = static_cast<std::size_t>(last - first);
+        if (n < 2) continue;
+        if (g == vertex_count_ || n > kSmallGroup) {
+            std::sort(first, last, by_key);
+            continue;
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto key = std::pair{end_of(first[i]), first[i]};
+            std::size_t j = i;
+            for (; j > 0 && key < keys[j - 1]; --j) keys[j] = keys[j - 1];
+            keys[j] = key;
+        }
+        for (std::size_t i = 0; i < n; ++i) first[i] = keys[i].second;
     }
 }
 

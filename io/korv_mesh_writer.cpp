@@ -17,7 +17,10 @@
 namespace korvan::io::korv {
 namespace {
 
-constexpr std::size_t kLineBuffer = 512;
+constexpr std::size_t kLineBuffer = 4096;
+// Typical bytes of a vertex line and of a face line, for reserving chunk buffers.
+constexpr std::size_t kVertexLineBytes = 32;
+constexpr std::size_t kFaceLineBytes = 40;
 
 // Buffer for one line; flushes itself into `out` when a number might not fit.
 class LineWriter {
@@ -73,7 +76,7 @@ class LineWriter {
 // Formats [0, count) through fn(out, begin, end), in parallel chunks when the table spans
 // more than two of them.
 template <class Fn>
-void append_chunked(std::string& out, std::size_t count, Fn&& fn) {
+void append_chunked(std::string& out, std::size_t count, std::size_t line_bytes, Fn&& fn) {
     if (count <= 2 * kScanChunkSize) {
         fn(out, std::size_t{0}, count);
         return;
@@ -81,6 +84,7 @@ void append_chunked(std::string& out, std::size_t count, Fn&& fn) {
     const std::size_t chunks = (count + kScanChunkSize - 1) / kScanChunkSize;
     std::vector<std::string> parts = run_chunks<std::string>(chunks, true, [&](std::size_t c) {
         std::string part;
+        part.reserve(kScanChunkSize * line_bytes);
         const std::size_t begin = c * kScanChunkSize;
         fn(part, begin, std::min(count, begin + kScanChunkSize));
         return part;
@@ -184,15 +188,16 @@ void append_mesh_block(std::string& out, const Mesh& mesh) {
 
     const std::span<const Vertex> vertices = mesh.vertices();
     append_header(out, "VERTICES", vertices.size());
-    append_chunked(out, vertices.size(), [&](std::string& s, std::size_t begin, std::size_t end) {
-        LineWriter line(s);
-        for (std::size_t v = begin; v < end; ++v) {
-            line.flag(vertices[v].alive);
-            line.ch(' ');
-            line.vec(vertices[v].position);
-            line.ch('\n');
-        }
-    });
+    append_chunked(out, vertices.size(), kVertexLineBytes,
+                   [&](std::string& s, std::size_t begin, std::size_t end) {
+                       LineWriter line(s);
+                       for (std::size_t v = begin; v < end; ++v) {
+                           line.flag(vertices[v].alive);
+                           line.ch(' ');
+                           line.vec(vertices[v].position);
+                           line.ch('\n');
+                       }
+                   });
 
     // Faces: formatted first, since the count heads the block; `written` then gives the new
     // face numbers.
@@ -200,7 +205,6 @@ void append_mesh_block(std::string& out, const Mesh& mesh) {
     const std::span<const HalfEdge> he = mesh.half_edges();
     std::vector<std::uint8_t> written(faces.size(), 0);
     std::vector<FaceChunk> totals;
-    std::string face_text;
     {
         const std::size_t chunks = faces.size() <= 2 * kScanChunkSize
                                        ? 1
@@ -210,6 +214,7 @@ void append_mesh_block(std::string& out, const Mesh& mesh) {
         totals = run_chunks<FaceChunk>(chunks, chunks > 1, [&](std::size_t c) {
             FaceChunk total;
             std::vector<HalfEdgeId> corners;
+            parts[c].reserve(chunk_size * kFaceLineBytes);
             LineWriter line(parts[c]);
             const std::size_t end = std::min(faces.size(), (c + 1) * chunk_size);
             for (std::size_t f = c * chunk_size; f < end; ++f) {
