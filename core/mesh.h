@@ -17,6 +17,7 @@
 #include "core/mat4.h"
 #include "core/mesh_annotations.h"
 #include "core/mesh_elements.h"
+#include "core/modelling_reports.h"
 #include "core/ring_snapshot.h"
 #include "core/tolerances.h"
 #include "core/vec3.h"
@@ -423,6 +424,49 @@ public:
     std::uint64_t soft_edge_count() const;
     // Largest layer id of an alive face, ignoring kInvalidLayer; 0 when none.
     std::uint32_t max_layer_id() const;
+
+    // ---- Modelling (mesh_modelling.cpp, mesh_plane_cut.cpp, mesh_creators.cpp) ----------
+
+    // Side walls and a cap from the face along its own normal; the face stays as the base
+    // (reversed when it is a lone face pulled outwards). Returns the cap; nothing for a dead
+    // face, fewer than 3 vertices or a degenerate normal. The new faces are unlinked.
+    std::optional<FaceId> push_pull(FaceId face, float distance);
+    // Side walls and a cap facing along the vector; the face stays as it is.
+    std::optional<FaceId> extrude_face_along_vector(FaceId face, const Vec3& vector);
+    // extrude_face_along_vector per entry (repeats extrude again); returns the faces created.
+    std::uint64_t extrude_faces_along_vector(std::span<const FaceId> faces, const Vec3& vector);
+    // Replaces the face by a frame of quads round the face offset inwards (distance > 0) or
+    // outwards (< 0); returns that face. Refuses an offset the ring cannot take.
+    std::optional<FaceId> offset_face(FaceId face, float distance);
+    // A new coplanar face inset (distance > 0) or outset (< 0) from the untouched face;
+    // nothing for 0 or an inset that collapses. Convex faces only.
+    std::optional<FaceId> inset_face(FaceId face, float distance);
+    // Replaces a face the plane crosses by its two halves, linked locally. False when the
+    // plane does not cross it or the normal is degenerate.
+    bool split_face_by_plane(FaceId face, const Vec3& point, const Vec3& normal);
+    // Cuts every crossing face with shared seam vertices through a ring rebuild (face ids
+    // are renumbered). A closed solid stays closed with its volume.
+    PlaneSplitReport split_by_plane(const Vec3& point, const Vec3& normal);
+    // Cuts, drops the faces on the other side and, with `cap`, closes the section.
+    PlaneSliceReport slice_by_plane(const Vec3& point, const Vec3& normal, bool keep_positive,
+                                    bool cap);
+    // Closes the naked loops lying in the plane with triangles facing `outward` (the normal
+    // when absent); kept only when the mesh comes out closed with a positive volume.
+    PlaneCapReport cap_boundary_on_plane(const Vec3& point, const Vec3& normal,
+                                         std::optional<Vec3> outward = std::nullopt);
+
+    // Creators: fresh vertices, nothing welded; each returns the face id or -1.
+    // Quad facing +Z from `at` (x, y) at height z; -1 unless width and depth exceed 1e-4.
+    std::int32_t create_rectangle(const Vec3& at, float width, float depth, float z);
+    // n-gon facing +Z with max(3, segments) sides; -1 unless radius exceeds 1e-4.
+    std::int32_t create_circle_xy(const Vec3& at, float radius, int segments = 24);
+    // Pie about `at` from the rim point `a` through sweep_rad (positive: counter-clockwise
+    // seen from +Z), a circle for a full turn. Segments scale with the sweep unless
+    // exact_segments asks for exactly `segments` (at least 2 either way).
+    std::int32_t create_arc_xy(const Vec3& at, const Vec3& a, float sweep_rad, int segments = 24,
+                               bool exact_segments = false);
+    // Quad `width` wide centred on a-b, its sides horizontal where the segment allows.
+    std::int32_t create_line_ribbon(const Vec3& a, const Vec3& b, float width = 0.01f);
 
     // ---- Derived data (mesh_block_hashes.cpp, spatial_index.cpp) -----------------------
 
