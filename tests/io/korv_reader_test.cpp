@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -255,6 +256,41 @@ TEST(KorvReader, LinkingPairsOppositeSidesFirstComeFirstServed) {
     VertexFans(m).link(m);
     EXPECT_EQ(m.adjacent_faces(0), std::vector<FaceId>{1});
     EXPECT_TRUE(m.adjacent_faces(2).empty());
+}
+
+TEST(KorvReader, LinkingMatchesTheKernelsSharedEdgeLinking) {
+    // Random rings over few vertices give shared, repeated and non-manifold sides, and ids
+    // past the vertex table.
+    const unsigned seed = 7031;
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 200; ++round) {
+        Mesh a;
+        const int vertices = 3 + static_cast<int>(rng() % 6);
+        for (int i = 0; i < vertices; ++i) a.add_vertex({float(i), float(i % 3), 0});
+        const int faces = 1 + static_cast<int>(rng() % 12);
+        for (int f = 0; f < faces; ++f) {
+            std::vector<VertexId> ring(3 + rng() % 3);
+            for (VertexId& v : ring) v = rng() % static_cast<unsigned>(vertices + 2);
+            a.add_ngon(ring);
+        }
+        for (EdgeId e = 0; e < a.edges().size(); e += 3) a.edge_mut(e).soft = true;
+        Mesh b = a;
+        const std::uint64_t links = VertexFans(a).link(a);
+        ASSERT_EQ(links, b.link_shared_edges()) << "seed " << seed << " round " << round;
+        ASSERT_EQ(a.half_edges().size(), b.half_edges().size());
+        for (HalfEdgeId h = 0; h < a.half_edges().size(); ++h) {
+            const HalfEdge& x = a.half_edges()[h];
+            const HalfEdge& y = b.half_edges()[h];
+            ASSERT_TRUE(x.twin == y.twin && x.edge == y.edge && x.alive == y.alive)
+                << "seed " << seed << " round " << round << " half-edge " << h;
+        }
+        for (EdgeId e = 0; e < a.edges().size(); ++e) {
+            const Edge& x = a.edges()[e];
+            const Edge& y = b.edges()[e];
+            ASSERT_TRUE(x.half_edge == y.half_edge && x.alive == y.alive && x.soft == y.soft)
+                << "seed " << seed << " round " << round << " edge " << e;
+        }
+    }
 }
 
 TEST(KorvReader, SettingsRulesAndOlderFiles) {
