@@ -31,7 +31,7 @@ class DocumentWriter {
         const auto unit = static_cast<std::size_t>(doc.length_unit());
         out_ += "LENGTH_UNIT ";
         out_ += unit < std::size(kUnitWords) ? kUnitWords[unit] : "m";
-        out_ += '\n';
+        end_line();
         write_settings(doc);
         write_materials(doc.materials());
         write_scenes(doc.scenes());
@@ -46,39 +46,54 @@ class DocumentWriter {
     }
 
   private:
-    void num(float v) { append_general(out_, v); }
-    void sp() { out_ += ' '; }
-    void tab() { out_ += '\t'; }
-    void nl() { out_ += '\n'; }
-    void flag(bool v) { out_ += v ? '1' : '0'; }
-    void vec(const Vec3& v) { num(v.x), sp(), num(v.y), sp(), num(v.z); }
+    // One number field each: floats at six significant digits, booleans as 0 or 1.
+    void put(float v) { append_general(out_, v); }
+    void put(bool v) { out_ += v ? '1' : '0'; }
+    void put(std::int32_t v) { append_int(out_, v); }
+    void put(std::uint32_t v) { append_uint(out_, v); }
+    void put(std::uint64_t v) { append_uint(out_, v); }
+    void put(const Vec3& v) { numbers(v.x, v.y, v.z); }
+    // The values as space-separated number fields.
+    template <class... T>
+    void numbers(const T&... values) {
+        bool first = true;
+        auto one = [&](const auto& v) {
+            if (!first) out_ += ' ';
+            first = false;
+            put(v);
+        };
+        (one(values), ...);
+    }
+    // A text field; tabs and line breaks inside it become spaces.
     void text(std::string_view s) { append_text_field(out_, s); }
+    void tab() { out_ += '\t'; }
+    void end_line() { out_ += '\n'; }
     void header(std::string_view keyword, std::uint64_t count) {
         out_ += keyword;
-        sp();
-        append_uint(out_, count);
-        nl();
+        out_ += ' ';
+        put(count);
+        end_line();
     }
 
     void write_settings(const Document& doc) {
         const UnitsOptions& u = doc.units_options();
         if (!(u == UnitsOptions{})) {
             out_ += "UNITS_OPTIONS ";
-            append_int(out_, u.length_precision), sp(), flag(u.length_snap_on), sp();
-            num(u.length_snap), sp(), append_int(out_, u.angle_precision), sp();
-            flag(u.angle_snap_on), sp(), num(u.angle_snap_deg), nl();
+            numbers(u.length_precision, u.length_snap_on, u.length_snap, u.angle_precision,
+                    u.angle_snap_on, u.angle_snap_deg);
+            end_line();
         }
         const ShadowSettings& s = doc.shadows();
         if (!(s == ShadowSettings{})) {
             out_ += "SHADOW_INFO ";
-            flag(s.shadows_on), sp(), append_int(out_, s.time_minutes), sp();
-            append_int(out_, s.day_of_year), nl();
+            numbers(s.shadows_on, s.time_minutes, s.day_of_year);
+            end_line();
         }
         const SavedView& v = doc.view();
         if (v.has_view) {
             out_ += "VIEW ";
-            vec(v.eye), sp(), vec(v.target), sp(), vec(v.up), sp(), num(v.fov_deg), sp();
-            flag(v.flag), sp(), num(v.size), nl();
+            numbers(v.eye, v.target, v.up, v.fov_deg, v.flag, v.size);
+            end_line();
         }
     }
 
@@ -86,11 +101,16 @@ class DocumentWriter {
         const std::span<const Material> materials = library.materials();
         header("MATERIALS", materials.size());
         for (const Material& m : materials) {
-            text(m.id), tab(), text(m.name), tab();
-            num(m.albedo.r), sp(), num(m.albedo.g), sp(), num(m.albedo.b), sp();
-            num(m.opacity), sp(), num(m.roughness), sp(), num(m.metallic);
-            if (!m.texture_path.empty()) tab(), text(m.texture_path);
-            nl();
+            text(m.id);
+            tab();
+            text(m.name);
+            tab();
+            numbers(m.albedo.r, m.albedo.g, m.albedo.b, m.opacity, m.roughness, m.metallic);
+            if (!m.texture_path.empty()) {
+                tab();
+                text(m.texture_path);
+            }
+            end_line();
         }
         const auto with_uv = std::count_if(materials.begin(), materials.end(),
                                            [](const Material& m) { return !m.uv.is_default(); });
@@ -99,27 +119,31 @@ class DocumentWriter {
         for (std::size_t i = 0; i < materials.size(); ++i) {
             const MaterialUv& uv = materials[i].uv;
             if (uv.is_default()) continue;
-            append_uint(out_, i), sp(), num(uv.tile_width), sp(), num(uv.tile_height), sp();
-            num(uv.offset_u), sp(), num(uv.offset_v), sp(), num(uv.rotation_deg), sp();
-            append_int(out_, static_cast<std::int32_t>(uv.pattern)), nl();
+            numbers(std::uint64_t{i}, uv.tile_width, uv.tile_height, uv.offset_u, uv.offset_v,
+                    uv.rotation_deg, static_cast<std::int32_t>(uv.pattern));
+            end_line();
         }
     }
 
     void write_scenes(const std::vector<Scene>& scenes) {
         header("SCENES", scenes.size());
         for (const Scene& s : scenes) {
-            text(s.name), tab(), vec(s.eye), sp(), vec(s.target), sp(), num(s.fov_deg), sp();
-            vec(s.up);
+            text(s.name);
+            tab();
+            numbers(s.eye, s.target, s.fov_deg, s.up);  // the field of view before up
             if (!s.photo.empty()) {
                 tab();
                 if (!s.photo_params.empty()) {
                     out_ += 'G';
-                    for (const float p : s.photo_params) sp(), num(p);
+                    for (const float p : s.photo_params) {
+                        out_ += ' ';
+                        put(p);
+                    }
                     tab();
                 }
                 text(s.photo);
             }
-            nl();
+            end_line();
         }
         const auto with_props = std::count_if(scenes.begin(), scenes.end(),
                                               [](const Scene& s) { return s.has_properties; });
@@ -128,19 +152,23 @@ class DocumentWriter {
         for (std::size_t i = 0; i < scenes.size(); ++i) {
             if (!scenes[i].has_properties) continue;
             const SceneProperties& p = scenes[i].properties;
-            append_uint(out_, i), sp(), flag(p.flag_a), sp(), num(p.number_a), sp();
-            append_uint(out_, p.count), sp(), num(p.number_b), sp(), flag(p.flag_b), sp();
-            append_int(out_, p.int_a), sp(), flag(p.flag_c), sp(), append_int(out_, p.int_b);
-            sp(), append_int(out_, p.int_c);
-            for (const std::string& name : p.names) tab(), text(name);
-            nl();
+            numbers(std::uint64_t{i}, p.flag_a, p.number_a, p.count, p.number_b, p.flag_b, p.int_a,
+                    p.flag_c, p.int_b, p.int_c);
+            for (const std::string& name : p.names) {
+                tab();
+                text(name);
+            }
+            end_line();
         }
     }
 
     void write_sections(const std::vector<SectionPlane>& sections) {
         header("SECTIONS", sections.size());
         for (const SectionPlane& s : sections) {
-            text(s.name), tab(), vec(s.point), sp(), vec(s.normal), sp(), flag(s.active), nl();
+            text(s.name);
+            tab();
+            numbers(s.point, s.normal, s.active);
+            end_line();
         }
     }
 
@@ -148,12 +176,13 @@ class DocumentWriter {
         if (lights.empty()) return;
         header("LIGHTS", lights.size());
         for (const Light& l : lights) {
-            text(l.name), tab(), out_ += light_kind_name(l.kind), sp();
-            vec(l.position), sp(), vec(l.direction), sp(), vec(l.up), sp();
-            num(l.width), sp(), num(l.height), sp();
-            num(l.colour.r), sp(), num(l.colour.g), sp(), num(l.colour.b), sp();
-            num(l.intensity), sp(), flag(l.enabled), sp();
-            num(l.cone_inner_deg), sp(), num(l.cone_outer_deg), nl();
+            text(l.name);
+            tab();
+            out_ += light_kind_name(l.kind);
+            out_ += ' ';
+            numbers(l.position, l.direction, l.up, l.width, l.height, l.colour.r, l.colour.g,
+                    l.colour.b, l.intensity, l.enabled, l.cone_inner_deg, l.cone_outer_deg);
+            end_line();
         }
     }
 
@@ -161,14 +190,21 @@ class DocumentWriter {
         if (labels.empty()) return;
         header("LABELS", labels.size());
         for (const TextLabel& l : labels) {
-            vec(l.position), sp(), num(l.height), sp(), append_int(out_, l.tag), tab();
-            text(l.text), nl();
+            numbers(l.position, l.height, l.tag);
+            tab();
+            text(l.text);
+            end_line();
         }
     }
 
     void write_tags(const std::vector<Tag>& tags) {
         header("TAGS", tags.size());
-        for (const Tag& t : tags) text(t.name), tab(), flag(t.visible), nl();
+        for (const Tag& t : tags) {
+            text(t.name);
+            tab();
+            put(t.visible);
+            end_line();
+        }
     }
 
     void write_definitions(const std::vector<ComponentDefinition>& definitions) {
@@ -176,7 +212,12 @@ class DocumentWriter {
         header("DEFINITIONS", definitions.size());
         for (const ComponentDefinition& d : definitions) {
             out_ += "DEF ";
-            text(d.id), tab(), text(d.name), tab(), text(d.category), nl();
+            text(d.id);
+            tab();
+            text(d.name);
+            tab();
+            text(d.category);
+            end_line();
             append_mesh_block(out_, d.mesh);
             out_ += "ENDDEF\n";
         }
@@ -185,13 +226,19 @@ class DocumentWriter {
     // The transform, then each field that differs from its default.
     void node_tail(const SceneNode& node) {
         for (std::size_t i = 0; i < node.transform.m.size(); ++i) {
-            if (i > 0) sp();
-            num(node.transform.m[i]);
+            if (i > 0) out_ += ' ';
+            put(node.transform.m[i]);
         }
-        if (node.tag >= 0) tab(), append_int(out_, node.tag);
+        if (node.tag >= 0) {
+            tab();
+            put(node.tag);
+        }
         if (!node.visible) out_ += "\tv0";
         if (node.locked) out_ += "\tL1";
-        if (node.material >= 0) out_ += "\tM:", append_int(out_, node.material);
+        if (node.material >= 0) {
+            out_ += "\tM:";
+            put(node.material);
+        }
         if (!node.casts_shadows) out_ += "\tSC0";
         if (!node.receives_shadows) out_ += "\tSR0";
         for (const NodeAttribute& a : node.attributes) {
@@ -202,18 +249,27 @@ class DocumentWriter {
         }
     }
 
-    void instance_fields(const SceneNode& node) {
-        text(node.definition_id), tab(), text(node.name), tab(), node_tail(node);
+    // definition id, name, tail
+    void instance_line(const SceneNode& node) {
+        text(node.definition_id);
+        tab();
+        text(node.name);
+        tab();
+        node_tail(node);
+        end_line();
     }
 
     void write_group(const SceneNode& group) {
         out_ += "GROUP\t";
-        text(group.name), tab(), node_tail(group), nl();
+        text(group.name);
+        tab();
+        node_tail(group);
+        end_line();
         if (mesh_has_content(group.mesh)) append_mesh_block(out_, group.mesh);
         for (const auto& child : group.children) {
             if (child->is_instance()) {
                 out_ += "INSTANCE\t";
-                instance_fields(*child), nl();
+                instance_line(*child);
             } else {
                 write_group(*child);
             }
@@ -228,7 +284,7 @@ class DocumentWriter {
         if (instances > 0) {
             header("INSTANCES", static_cast<std::uint64_t>(instances));
             for (const auto& child : root.children) {
-                if (child->is_instance()) instance_fields(*child), nl();
+                if (child->is_instance()) instance_line(*child);
             }
         }
         if (groups > 0) {
