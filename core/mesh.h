@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "core/box.h"
@@ -337,6 +338,14 @@ public:
     Dimension& dimension_mut(std::size_t i) {
         assert(i < dimensions_.size());
         return dimensions_[i];
+    }
+    // Put a whole list in place and get back the one it replaced: clearing a list, or undoing
+    // an append, without copying the entries that stay.
+    std::vector<Guide> exchange_guides(std::vector<Guide> guides) {
+        return std::exchange(guides_, std::move(guides));
+    }
+    std::vector<Dimension> exchange_dimensions(std::vector<Dimension> dimensions) {
+        return std::exchange(dimensions_, std::move(dimensions));
     }
 
     // ---- Face queries (mesh_query.cpp) -------------------------------------------------
