@@ -1,8 +1,9 @@
+#include "core/mesh.h"
+
+#include "core/parallel_scan.h"
+
 #include <algorithm>
 #include <cmath>
-
-#include "core/mesh.h"
-#include "core/parallel_scan.h"
 
 // Per-face attributes and per-edge soft flags. Whole-table setters count only the faces whose
 // value really changed and take a new revision only when something did, so a repeated call

@@ -1,7 +1,7 @@
+#include "core/mesh.h"
+
 #include <algorithm>
 #include <execution>
-
-#include "core/mesh.h"
 
 // Ring snapshot and rebuild: operations that cut many faces at once edit plain vertex rings
 // and then replace the whole topology by them, instead of patching half-edges face by face.

@@ -1,11 +1,12 @@
-#include <algorithm>
-#include <cmath>
-#include <limits>
-
 #include "core/mesh.h"
+
 #include "core/naked_sides.h"
 #include "core/parallel_scan.h"
 #include "core/proximity_grid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 // Welding, stitching, capping and the clean-up of coincident faces.
 //
@@ -78,30 +79,23 @@ std::uint64_t Mesh::weld_vertices(float tolerance) {
     if (merged == 0) return 0;
 
     // Every alive half-edge leaving a retired vertex leaves its survivor instead; phantoms too,
-    // so boundary loops stay consistent with their faces.
+    // so boundary loops stay consistent with their faces. One pass in id order, marking the
+    // faces whose rings changed.
+    std::vector<std::uint8_t> touched(faces_.size(), 0);
     const std::span<const HalfEdge> he = half_edges_.view();
-    const std::vector<HalfEdgeId> moved = concat_chunks(
-        scan_chunks<std::vector<HalfEdgeId>>(he.size(), [&](std::size_t begin, std::size_t end) {
-            std::vector<HalfEdgeId> out;
-            for (std::size_t h = begin; h < end; ++h) {
-                const VertexId o = he[h].origin;
-                if (he[h].alive && o < count && target[o] != kInvalidId) {
-                    out.push_back(static_cast<HalfEdgeId>(h));
-                }
-            }
-            return out;
-        }));
-    std::vector<FaceId> touched;
-    for (const HalfEdgeId h : moved) {
+    for (HalfEdgeId h = 0; h < he.size(); ++h) {
+        const VertexId o = he[h].origin;
+        if (!he[h].alive || o >= count || target[o] == kInvalidId) continue;
         HalfEdge& side = half_edge_mut(h);
-        side.origin = target[side.origin];
-        if (face_usable(side.face)) touched.push_back(side.face);
+        side.origin = target[o];
+        if (side.face < touched.size()) touched[side.face] = 1;
     }
     for (VertexId v = 0; v < count; ++v) {
         if (target[v] != kInvalidId) vertex_mut(v).alive = false;
     }
-    sort_ids(touched);
-    for (const FaceId f : touched) recompute_face_normal(f);
+    for (FaceId f = 0; f < touched.size(); ++f) {
+        if (touched[f]) recompute_face_normal(f);
+    }
     mark_changed(kAllTableBits);
     return merged;
 }

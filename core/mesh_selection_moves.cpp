@@ -1,11 +1,12 @@
-#include <algorithm>
-#include <cmath>
-
 #include "core/mesh.h"
+
 #include "core/parallel_scan.h"
 #include "core/plane.h"
 #include "core/rotation.h"
 #include "core/spatial_index.h"
+
+#include <algorithm>
+#include <cmath>
 
 // Moving the vertices of a face selection. Each move computes every new position first, then
 // finds the faces that use the vertices about to move (neighbours outside the selection

@@ -1,10 +1,11 @@
-#include <algorithm>
-#include <cmath>
+#include "core/mesh.h"
 
 #include "core/dvec3.h"
-#include "core/mesh.h"
 #include "core/parallel_scan.h"
 #include "core/polygon_2d.h"
+
+#include <algorithm>
+#include <cmath>
 
 // Operations that replace a face by new faces over an edited ring: splitting an edge,
 // cutting a face along a segment, triangulating. Each computes every new ring first and

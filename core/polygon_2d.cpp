@@ -1,9 +1,9 @@
 #include "core/polygon_2d.h"
 
+#include "core/dvec3.h"
+
 #include <algorithm>
 #include <cmath>
-
-#include "core/dvec3.h"
 
 // Polygon triangulation by ear clipping, in doubles.
 //

@@ -79,11 +79,13 @@ class ProximityGrid {
     std::uint32_t& next(std::uint32_t item) { return next_[item]; }
 
   private:
+    // A slot is taken once its tail is set; the head goes back to kNone when a caller has
+    // unlinked every item.
     struct Slot {
         std::uint64_t key = 0;
-        std::uint32_t head = kNone;  // kNone once every item was unlinked
+        std::uint32_t head = kNone;
         std::uint32_t tail = kNone;
-        bool filled = false;
+        bool filled() const { return tail != kNone; }
     };
 
     static constexpr double kMaxReach = 1e30;
@@ -111,23 +113,22 @@ class ProximityGrid {
     Slot* find(std::uint64_t key) {
         for (std::size_t i = slot_of(key);; i = (i + 1) & mask_) {
             Slot& s = slots_[i];
-            if (!s.filled) return nullptr;
+            if (!s.filled()) return nullptr;
             if (s.key == key) return &s;
         }
     }
     Slot& find_or_add(std::uint64_t key) {
         for (std::size_t i = slot_of(key);; i = (i + 1) & mask_) {
             Slot& s = slots_[i];
-            if (s.filled && s.key == key) return s;
-            if (!s.filled) {
+            if (s.filled() && s.key == key) return s;
+            if (!s.filled()) {
                 if (2 * (used_ + 1) > slots_.size()) {
                     grow();
                     return find_or_add(key);
                 }
                 ++used_;
                 s.key = key;
-                s.filled = true;
-                return s;  // the caller sets head
+                return s;  // the caller sets head and tail
             }
         }
     }
@@ -136,9 +137,9 @@ class ProximityGrid {
         old.swap(slots_);
         mask_ = slots_.size() - 1;
         for (const Slot& s : old) {
-            if (!s.filled) continue;
+            if (!s.filled()) continue;
             std::size_t i = slot_of(s.key);
-            while (slots_[i].filled) i = (i + 1) & mask_;
+            while (slots_[i].filled()) i = (i + 1) & mask_;
             slots_[i] = s;
         }
     }
