@@ -169,8 +169,8 @@ ChainPlan plan_chain_dimensions(Mesh& mesh, const Vec3& a, const Vec3& b, float 
         plan.dimensions.push_back(std::move(dim));
     }
     if (overall && hits.size() >= 3) {
-        Dimension dim = make_dimension(d3(hits.front().point), d3(hits.back().point),
-                                       mul(side, 2.0 * offset));
+        Dimension dim =
+            make_dimension(d3(hits.front().point), d3(hits.back().point), mul(side, 2.0 * offset));
         dim.anchor_a = face_anchor(hits.front().face);
         dim.anchor_b = face_anchor(hits.back().face);
         plan.dimensions.push_back(std::move(dim));

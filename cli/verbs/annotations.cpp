@@ -192,7 +192,8 @@ int run_add_guide(const VerbCall& call) {
 int run_add_dim(const VerbCall& call) {
     if (!require_a_and_b(call)) return kExitFailure;
     const Vec3 a = to_vec3(call.options.a.value), b = to_vec3(call.options.b.value);
-    if (a == b) return refuse("add-dim: --a and --b are the same point; there is nothing to measure");
+    if (a == b)
+        return refuse("add-dim: --a and --b are the same point; there is nothing to measure");
     std::optional<Document> doc = acquire_model(call);
     if (!doc) return kExitFailure;
     Dimension dim;
@@ -212,8 +213,7 @@ int run_add_dim(const VerbCall& call) {
 
 // Pushes the dimensions through a stack inside one group, so the whole set is one undo
 // step; returns the stack's size (1 when anything was added).
-std::size_t add_as_one_step(Document& doc, const char* label,
-                            const std::vector<Dimension>& dims) {
+std::size_t add_as_one_step(Document& doc, const char* label, const std::vector<Dimension>& dims) {
     CommandStack stack;
     {
         ScopedCommandGroup group(stack, label);

@@ -85,8 +85,8 @@ TEST(AnnotationCommands, UndoAndRedoGiveBackTheSavedFileExactly) {
     const std::vector<UndoCase> cases = {
         {"guide on the root", "Tape",
          [](Document& doc) -> std::unique_ptr<Command> {
-             return std::make_unique<AddGuideCommand>(
-                 doc, MeshLocator::of_node(&doc.root()), Guide{{1, 2, 3}, {4, 5, 6}, false});
+             return std::make_unique<AddGuideCommand>(doc, MeshLocator::of_node(&doc.root()),
+                                                      Guide{{1, 2, 3}, {4, 5, 6}, false});
          }},
         {"guide in a group", "Tape",
          [](Document& doc) -> std::unique_ptr<Command> {
@@ -96,8 +96,8 @@ TEST(AnnotationCommands, UndoAndRedoGiveBackTheSavedFileExactly) {
          }},
         {"anchored dimension", "Measure",
          [](Document& doc) -> std::unique_ptr<Command> {
-             return std::make_unique<AddDimensionCommand>(
-                 doc, MeshLocator::of_node(&doc.root()), anchored_dimension());
+             return std::make_unique<AddDimensionCommand>(doc, MeshLocator::of_node(&doc.root()),
+                                                          anchored_dimension());
          }},
         {"chain as one group", "Chain Dimensions",
          [](Document& doc) -> std::unique_ptr<Command> {
@@ -153,8 +153,8 @@ TEST(AnnotationCommands, AChainPushedInAGroupIsOneUndoStep) {
     {
         ScopedCommandGroup group(stack, "Chain Dimensions");
         for (const Dimension& dim : plan.dimensions) {
-            stack.push(std::make_unique<AddDimensionCommand>(
-                doc, MeshLocator::of_node(&doc.root()), dim));
+            stack.push(
+                std::make_unique<AddDimensionCommand>(doc, MeshLocator::of_node(&doc.root()), dim));
         }
     }
     ASSERT_EQ(stack.size(), 1u);
@@ -245,7 +245,8 @@ TEST(DimensionLayout, AutoDimensionRowsNeverOverlap) {
 
 TEST(DimensionLayout, ReanchorFollowsMovedFacesAndCountsDanglingOnes) {
     Mesh mesh = two_cubes();
-    for (Dimension& dim : plan_chain_dimensions(mesh, {-1, 1, 1}, {6, 1, 1}, 1.0f, true).dimensions) {
+    for (Dimension& dim :
+         plan_chain_dimensions(mesh, {-1, 1, 1}, {6, 1, 1}, 1.0f, true).dimensions) {
         mesh.add_dimension(std::move(dim));
     }
     Dimension plain;
