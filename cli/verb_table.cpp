@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "cli/mcp.h"
+#include "cli/verbs/document_verbs.h"
 #include "cli/verbs/model_files.h"
 
 namespace korvan::cli {
@@ -822,28 +823,28 @@ constexpr VerbSpec kVerbs[] = {
     // Document and scene graph; the listing verbs edit in memory unless --out is given.
     {"clear-mesh", kWriteBack | kModelQuery, "[file.korv | --in file.korv] [--out file.korv]",
      "empty the root mesh: faces=0 empty=1; without --out the result overwrites --in",
-     run_not_built},
+     run_clear_mesh},
     {"clear-doc", kWriteBack | kModelQuery, "[file.korv | --in file.korv] [--out file.korv]",
      "empty the whole document: doc_empty=1 empty=1; without --out the result overwrites --in",
-     run_not_built},
+     run_clear_doc},
     {"clear-document", kWriteBack | kModelQuery, "[file.korv | --in file.korv] [--out file.korv]",
-     "the same as clear-doc", run_not_built},
+     "the same as clear-doc", run_clear_doc},
     {"explode", kWriteBack | kModelQuery,
      "[file.korv | --in file.korv] [--index N] [--out file.korv]",
      "bake the N-th explodable node (default 0) into the root mesh (ExplodeInstanceCommand):\n"
      "faces_added=N; \"explode: index I out of range (explodables=N)\"; without --out the\n"
      "result overwrites --in",
-     run_not_built},
+     run_explode},
     {"tags", kModelQuery,
      "[file.korv | --in file.korv] [--name NAME | --index N] [--add | --visible 0|1 | "
      "--rename NEW | --delete | --duplicate] [--out file.korv]",
      "per tag: index, name, on/off, nodes=N; --add is ensure_tag (idempotent); --delete\n"
      "(DeleteTagCommand) untags whatever carried the tag",
-     run_not_built},
+     run_tags},
     {"list-tags", kModelQuery,
      "[file.korv | --in file.korv] [--name NAME | --index N] [--add | --visible 0|1 | "
      "--rename NEW | --delete | --duplicate] [--out file.korv]",
-     "the same as tags", run_not_built},
+     "the same as tags", run_tags},
     {"groups", kModelQuery,
      "[file.korv | --in file.korv] [--name NODE [--visible 0|1] [--rename NEW] "
      "[--tag INDEX|NAME] [--translate X,Y,Z | --position X,Y,Z | --scale F | --set-scale F | "
@@ -852,13 +853,13 @@ constexpr VerbSpec kVerbs[] = {
      "the groups below the root: name, children, translation, scale, tag, visible; --name\n"
      "edits one; \"--translate, --position, --scale, --set-scale, and --rotate are mutually\n"
      "exclusive\"; --delete, --duplicate, --bake and --reparent each refuse other edits",
-     run_not_built},
+     run_groups},
     {"list-groups", kModelQuery,
      "[file.korv | --in file.korv] [--name NODE [--visible 0|1] [--rename NEW] "
      "[--tag INDEX|NAME] [--translate X,Y,Z | --position X,Y,Z | --scale F | --set-scale F | "
      "--rotate RX,RY,RZ] [--duplicate | --delete | --bake | --reparent PARENT]] "
      "[--out file.korv]",
-     "the same as groups", run_not_built},
+     "the same as groups", run_groups},
     {"instances", kModelQuery,
      "[file.korv | --in file.korv] [--name NODE [--visible 0|1] [--rename NEW] "
      "[--tag INDEX|NAME] [--translate X,Y,Z | --position X,Y,Z | --scale F | --set-scale F | "
@@ -866,39 +867,39 @@ constexpr VerbSpec kVerbs[] = {
      "--make-unique]] [--out file.korv]",
      "the component instances at any depth: name, definition id, translation, scale, tag,\n"
      "visible; --name edits one as groups does; --make-unique gives it its own definition",
-     run_not_built},
+     run_groups},
     {"list-instances", kModelQuery,
      "[file.korv | --in file.korv] [--name NODE [--visible 0|1] [--rename NEW] "
      "[--tag INDEX|NAME] [--translate X,Y,Z | --position X,Y,Z | --scale F | --set-scale F | "
      "--rotate RX,RY,RZ] [--duplicate | --delete | --bake | --reparent PARENT | "
      "--make-unique]] [--out file.korv]",
-     "the same as instances", run_not_built},
+     "the same as instances", run_groups},
     {"defs", kModelQuery,
      "[file.korv | --in file.korv] [--name ID [--rename NEW | --delete | --duplicate | "
      "--category CAT]] [--out file.korv]",
      "defs=N unused=N, then per definition: index, id, name, category, faces, instances=N;\n"
      "--delete refuses a definition still in use",
-     run_not_built},
+     run_defs},
     {"list-defs", kModelQuery,
      "[file.korv | --in file.korv] [--name ID [--rename NEW | --delete | --duplicate | "
      "--category CAT]] [--out file.korv]",
-     "the same as defs", run_not_built},
+     "the same as defs", run_defs},
     {"scenes", kModelQuery,
      "[file.korv | --in file.korv] [--name NAME | --index N] [--add | --rename NEW | --delete | "
      "--duplicate | --update-from SRC] [--out file.korv]",
-     "per scene: index, name, eye, target, up, fov and photo settings", run_not_built},
+     "per scene: index, name, eye, target, up, fov and photo settings", run_scenes},
     {"list-scenes", kModelQuery,
      "[file.korv | --in file.korv] [--name NAME | --index N] [--add | --rename NEW | --delete | "
      "--duplicate | --update-from SRC] [--out file.korv]",
-     "the same as scenes", run_not_built},
+     "the same as scenes", run_scenes},
     {"sections", kModelQuery,
      "[file.korv | --in file.korv] [--name NAME | --index N] [--add | --active | --rename NEW | "
      "--delete | --update-from SRC] [--out file.korv]",
-     "per section plane: index, name, point, normal, active", run_not_built},
+     "per section plane: index, name, point, normal, active", run_sections},
     {"list-sections", kModelQuery,
      "[file.korv | --in file.korv] [--name NAME | --index N] [--add | --active | --rename NEW | "
      "--delete | --update-from SRC] [--out file.korv]",
-     "the same as sections", run_not_built},
+     "the same as sections", run_sections},
     {"lights", kDryRun | kModelQuery,
      "[file.korv | --in file.korv] [--add --light-kind sun|rect|point|spot [--light-pos X,Y,Z] "
      "[--light-dir X,Y,Z] [--light-up X,Y,Z] [--light-size WxH] [--light-colour R,G,B] "
@@ -906,24 +907,24 @@ constexpr VerbSpec kVerbs[] = {
      "[--out file.korv]",
      "per light: kind, pos, dir, size, colour, intensity, enabled; --add or --delete one;\n"
      "without --out nothing is written",
-     run_not_built},
+     run_lights},
     {"list-lights", kDryRun | kModelQuery,
      "[file.korv | --in file.korv] [--add --light-kind sun|rect|point|spot [--light-pos X,Y,Z] "
      "[--light-dir X,Y,Z] [--light-up X,Y,Z] [--light-size WxH] [--light-colour R,G,B] "
      "[--light-intensity F] [--light-cone INNER,OUTER] [--enabled 0|1] | --delete --index N] "
      "[--out file.korv]",
-     "the same as lights", run_not_built},
+     "the same as lights", run_lights},
     {"find-nodes", kReadOnly | kModelQuery,
      "[file.korv | --in file.korv] --nodes TEXT [--node-match exact|contains|prefix|suffix] "
      "[--node-ci]",
      "every node whose name matches, depth-first (find_nodes); --node-ci folds ASCII case only",
-     run_not_built},
+     run_find_nodes},
     {"align-nodes", kDryRun | kModelQuery,
      "[file.korv | --in file.korv] --nodes TEXT [--node-match exact|contains|prefix|suffix] "
      "[--node-ci] --align-axis x|y|z --align-mode min|centre|max|distribute [--out file.korv]",
      "align or distribute the matched nodes' world boxes on one axis (AlignNodesCommand);\n"
      "all or nothing; without --out a dry run",
-     run_not_built},
+     run_align_nodes},
     {"batch-rename", kDryRun | kModelQuery,
      "[file.korv | --in file.korv] --nodes TEXT [--node-match exact|contains|prefix|suffix] "
      "[--node-ci] [--rename-find S --rename-replace R] [--rename-pattern P] [--rename-start N] "
@@ -931,17 +932,17 @@ constexpr VerbSpec kVerbs[] = {
      "rename the matched nodes (BatchRenameCommand): find/replace first, then the pattern with\n"
      "{name}, {n} (counter) and {i} (position); --rename-strict refuses the whole batch on a\n"
      "name collision; --rename-dry-run only prints old -> new",
-     run_not_built},
+     run_batch_rename},
     {"isolate", kDryRun | kModelQuery,
      "[file.korv | --in file.korv] --nodes TEXT [--node-match exact|contains|prefix|suffix] "
      "[--node-ci] [--isolate-keep-loose] [--out file.korv]",
      "hide everything that is not kept, an ancestor of a kept node or under one\n"
      "(IsolateSelectionCommand); --isolate-keep-loose keeps the root's loose geometry",
-     run_not_built},
+     run_isolate},
     {"purge-report", kReadOnly | kModelQuery, "[file.korv | --in file.korv]",
      "what is unused (tags, definitions, materials) and what dropping it would free\n"
      "(build_purge_report); warns when faces carry material ids past the library",
-     run_not_built, nullptr,
+     run_purge_report, nullptr,
      "purge-report is read-only; it is an INVENTORY, not a purge -- the verbs that remove "
      "things are the delete ones, and each refuses while anything still references what it "
      "was asked to drop"},
