@@ -21,6 +21,8 @@ constexpr std::size_t kLineBuffer = 4096;
 // Typical bytes of a vertex line and of a face line, for reserving chunk buffers.
 constexpr std::size_t kVertexLineBytes = 32;
 constexpr std::size_t kFaceLineBytes = 40;
+// Chunks formatted at once before their texts join the file.
+constexpr std::size_t kBatchChunks = 16;
 
 // Buffer for one line; flushes itself into `out` when a number might not fit.
 class LineWriter {
@@ -73,23 +75,33 @@ class LineWriter {
     char* p_;
 };
 
-// Formats [0, count) through fn(out, begin, end), in parallel chunks when the table spans
-// more than two of them.
-template <class Fn>
-void append_chunked(std::string& out, std::size_t count, std::size_t line_bytes, Fn&& fn) {
-    if (count <= 2 * kScanChunkSize) {
-        fn(out, std::size_t{0}, count);
-        return;
-    }
+// Formats [0, count) through fn(text, begin, end), which appends the lines of its range to
+// text and returns what it counted; returns the counts in range order. A table of more than
+// two chunks is formatted in parallel, a batch of chunks at a time into reused buffers, so
+// the text is built once more only a batch at a time.
+template <class R, class Fn>
+std::vector<R> append_chunked(std::string& out, std::size_t count, std::size_t line_bytes,
+                              Fn&& fn) {
+    if (count <= 2 * kScanChunkSize) return {fn(out, std::size_t{0}, count)};
     const std::size_t chunks = (count + kScanChunkSize - 1) / kScanChunkSize;
-    std::vector<std::string> parts = run_chunks<std::string>(chunks, true, [&](std::size_t c) {
-        std::string part;
-        part.reserve(kScanChunkSize * line_bytes);
-        const std::size_t begin = c * kScanChunkSize;
-        fn(part, begin, std::min(count, begin + kScanChunkSize));
-        return part;
-    });
-    for (const std::string& part : parts) out += part;
+    std::vector<R> results;
+    results.reserve(chunks);
+    std::vector<std::string> parts(std::min(chunks, kBatchChunks));
+    for (std::size_t first = 0; first < chunks; first += parts.size()) {
+        const std::size_t n = std::min(parts.size(), chunks - first);
+        const std::vector<R> batch = run_chunks<R>(n, true, [&](std::size_t i) {
+            std::string& part = parts[i];
+            part.clear();
+            part.reserve(kScanChunkSize * line_bytes);
+            const std::size_t begin = (first + i) * kScanChunkSize;
+            return fn(part, begin, std::min(count, begin + kScanChunkSize));
+        });
+        for (std::size_t i = 0; i < n; ++i) {
+            out += parts[i];
+            results.push_back(batch[i]);
+        }
+    }
+    return results;
 }
 
 // The face's corners as written: the ring half-edges, minus any whose origin repeats the
@@ -188,36 +200,31 @@ void append_mesh_block(std::string& out, const Mesh& mesh) {
 
     const std::span<const Vertex> vertices = mesh.vertices();
     append_header(out, "VERTICES", vertices.size());
-    append_chunked(out, vertices.size(), kVertexLineBytes,
-                   [&](std::string& s, std::size_t begin, std::size_t end) {
-                       LineWriter line(s);
-                       for (std::size_t v = begin; v < end; ++v) {
-                           line.flag(vertices[v].alive);
-                           line.ch(' ');
-                           line.vec(vertices[v].position);
-                           line.ch('\n');
-                       }
-                   });
+    append_chunked<int>(out, vertices.size(), kVertexLineBytes,
+                        [&](std::string& text, std::size_t begin, std::size_t end) {
+                            LineWriter line(text);
+                            for (std::size_t v = begin; v < end; ++v) {
+                                line.flag(vertices[v].alive);
+                                line.ch(' ');
+                                line.vec(vertices[v].position);
+                                line.ch('\n');
+                            }
+                            return 0;
+                        });
 
-    // Faces: formatted first, since the count heads the block; `written` then gives the new
-    // face numbers.
+    // The face count heads its block but is known only once the faces are formatted, so the
+    // header goes in afterwards; `written` then gives the new face numbers.
     const std::span<const Face> faces = mesh.faces();
     const std::span<const HalfEdge> he = mesh.half_edges();
     std::vector<std::uint8_t> written(faces.size(), 0);
-    std::vector<FaceChunk> totals;
-    {
-        const std::size_t chunks = faces.size() <= 2 * kScanChunkSize
-                                       ? 1
-                                       : (faces.size() + kScanChunkSize - 1) / kScanChunkSize;
-        const std::size_t chunk_size = chunks == 1 ? faces.size() : kScanChunkSize;
-        std::vector<std::string> parts(chunks);
-        totals = run_chunks<FaceChunk>(chunks, chunks > 1, [&](std::size_t c) {
+    const std::size_t faces_at = out.size();
+    const std::vector<FaceChunk> totals = append_chunked<FaceChunk>(
+        out, faces.size(), kFaceLineBytes,
+        [&](std::string& text, std::size_t begin, std::size_t end) {
             FaceChunk total;
             std::vector<HalfEdgeId> corners;
-            parts[c].reserve(chunk_size * kFaceLineBytes);
-            LineWriter line(parts[c]);
-            const std::size_t end = std::min(faces.size(), (c + 1) * chunk_size);
-            for (std::size_t f = c * chunk_size; f < end; ++f) {
+            LineWriter line(text);
+            for (std::size_t f = begin; f < end; ++f) {
                 if (!file_corners(mesh, static_cast<FaceId>(f), corners)) continue;
                 written[f] = 1;
                 ++total.written;
@@ -240,13 +247,12 @@ void append_mesh_block(std::string& out, const Mesh& mesh) {
             }
             return total;
         });
+    {
         std::uint64_t count = 0;
         for (const FaceChunk& t : totals) count += t.written;
-        append_header(out, "FACES", count);
-        for (std::string& part : parts) {
-            out += part;
-            part = {};
-        }
+        std::string header;
+        append_header(header, "FACES", count);
+        out.insert(faces_at, header);
     }
     std::vector<FaceId> new_id(faces.size(), kInvalidId);
     {
