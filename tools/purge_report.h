@@ -18,7 +18,7 @@ struct PurgeEntry {
     PurgeKind kind = PurgeKind::kTag;
     std::int64_t index = 0;  // tag index, definition position or material index
     std::string name;
-    std::string id;  // definitions only
+    std::string id;                         // definitions only
     std::uint64_t faces = 0, vertices = 0;  // a definition's alive faces and vertices
     // Text labels that still carry an unused tag: deleting the tag would untag them.
     std::uint64_t labels = 0;
@@ -34,7 +34,7 @@ struct PurgeReport {
     bool materials_examined = false;
     std::uint64_t meshes_scanned = 0;  // meshes whose faces were counted for materials
     std::uint64_t free_faces = 0, free_vertices = 0;  // of the unused definitions
-    std::uint64_t empty_nodes = 0;  // nodes below the root that hold nothing
+    std::uint64_t empty_nodes = 0;                    // nodes below the root that hold nothing
     std::uint64_t faces_out_of_range = 0;  // alive faces with a material id past the library
     // Unused tags in index order, then definitions in list order, then materials.
     std::vector<PurgeEntry> entries;

@@ -193,8 +193,9 @@ int run_tags(const VerbCall& call) {
     const bool add = o.add, rename = o.rename.given, del = o.delete_, dup = o.duplicate,
                visible = o.visible.given;
     if (count_set({add, rename, del, dup, visible}) > 1) {
-        return refuse(call, "--add, --visible, --rename, --delete and --duplicate are mutually "
-                            "exclusive");
+        return refuse(call,
+                      "--add, --visible, --rename, --delete and --duplicate are mutually "
+                      "exclusive");
     }
     if (add && !o.name.given) return refuse(call, "--add needs --name NAME");
     std::optional<Document> doc = acquire_model(call);
@@ -261,8 +262,9 @@ int run_tags(const VerbCall& call) {
         report += ' ';
         append_quoted(report, doc->tags()[t].name);
         report += doc->tags()[t].visible ? " on " : " off ";
-        append_key(report, "nodes",
-                   static_cast<std::int64_t>(doc->count_nodes_with_tag(static_cast<std::int32_t>(t))));
+        append_key(
+            report, "nodes",
+            static_cast<std::int64_t>(doc->count_nodes_with_tag(static_cast<std::int32_t>(t))));
         report += '\n';
     }
     return finish_report(call, *doc, std::move(report));
@@ -275,7 +277,8 @@ int run_defs(const VerbCall& call) {
     const bool rename = o.rename.given, del = o.delete_, dup = o.duplicate,
                category = o.category.given;
     if (count_set({rename, del, dup, category}) > 1) {
-        return refuse(call, "--rename, --delete, --duplicate and --category are mutually exclusive");
+        return refuse(call,
+                      "--rename, --delete, --duplicate and --category are mutually exclusive");
     }
     const bool editing = rename || del || dup || category;
     if (editing && !o.name.given) return refuse(call, "this edit needs --name ID");
@@ -405,7 +408,11 @@ int run_scenes(const VerbCall& call) {
         cmd.redo();
         if (cmd.index() < 0) return refuse(call, cmd.refusal());
         const auto at = static_cast<std::size_t>(cmd.index());
-        const char* action = add ? "added" : rename ? "renamed" : del ? "deleted" : dup ? "duplicated" : "updated";
+        const char* action = add      ? "added"
+                             : rename ? "renamed"
+                             : del    ? "deleted"
+                             : dup    ? "duplicated"
+                                      : "updated";
         report = edit_line(action, "scene", cmd.index(), del ? old_name : doc->scenes()[at].name);
         if (update) {
             report += " from=";
@@ -484,8 +491,13 @@ int run_sections(const VerbCall& call) {
         cmd.redo();
         if (cmd.index() < 0) return refuse(call, cmd.refusal());
         const auto at = static_cast<std::size_t>(cmd.index());
-        const char* action = add ? "added" : active ? "activated" : rename ? "renamed" : del ? "deleted" : "updated";
-        report = edit_line(action, "section", cmd.index(), del ? old_name : doc->sections()[at].name);
+        const char* action = add      ? "added"
+                             : active ? "activated"
+                             : rename ? "renamed"
+                             : del    ? "deleted"
+                                      : "updated";
+        report =
+            edit_line(action, "section", cmd.index(), del ? old_name : doc->sections()[at].name);
         if (update) {
             report += " from=";
             append_int(report, edit.source);
@@ -522,7 +534,8 @@ int run_lights(const VerbCall& call) {
         return refuse(call, "--add needs --light-kind sun|rect|point|spot");
     }
     if ((o.delete_ || toggle) && !o.index.given) {
-        return refuse(call, o.delete_ ? "--delete needs --index N" : "--enabled needs --index N or --add");
+        return refuse(
+            call, o.delete_ ? "--delete needs --index N" : "--enabled needs --index N or --add");
     }
     std::optional<Document> doc = acquire_model(call);
     if (!doc) return kExitFailure;
@@ -545,7 +558,8 @@ int run_lights(const VerbCall& call) {
                 l.height = o.light_size.value[1];
             }
             if (o.light_colour.given) {
-                l.colour = {o.light_colour.value[0], o.light_colour.value[1], o.light_colour.value[2]};
+                l.colour = {o.light_colour.value[0], o.light_colour.value[1],
+                            o.light_colour.value[2]};
             }
             if (o.light_intensity.given) l.intensity = o.light_intensity.value;
             if (o.light_cone.given) {
@@ -570,12 +584,13 @@ int run_lights(const VerbCall& call) {
         EditLightCommand cmd(*doc, edit);
         cmd.redo();
         if (cmd.index() < 0) return refuse(call, cmd.refusal());
-        const char* action = o.add       ? "added"
-                             : o.delete_ ? "deleted"
+        const char* action = o.add             ? "added"
+                             : o.delete_       ? "deleted"
                              : o.enabled.value ? "enabled"
                                                : "disabled";
-        report = edit_line(action, "light", cmd.index(),
-                           o.delete_ ? old_name : doc->lights()[static_cast<std::size_t>(cmd.index())].name);
+        report = edit_line(
+            action, "light", cmd.index(),
+            o.delete_ ? old_name : doc->lights()[static_cast<std::size_t>(cmd.index())].name);
         report += '\n';
     }
 
@@ -619,8 +634,9 @@ int run_purge_report(const VerbCall& call) {
 
     std::string out = "purge-report meshes_scanned=";
     append_int(out, static_cast<std::int64_t>(r.meshes_scanned));
-    out += " (the root mesh, every node mesh visible or not, and every definition mesh -- a "
-           "material used only inside a ComponentDefinition IS used)\n";
+    out +=
+        " (the root mesh, every node mesh visible or not, and every definition mesh -- a "
+        "material used only inside a ComponentDefinition IS used)\n";
     auto ratio = [&](const char* key, std::uint64_t unused, std::uint64_t total) {
         out += key;
         append_int(out, static_cast<std::int64_t>(unused));
@@ -667,9 +683,10 @@ int run_purge_report(const VerbCall& call) {
     if (r.faces_out_of_range > 0) {
         out += "  WARNING: ";
         append_int(out, static_cast<std::int64_t>(r.faces_out_of_range));
-        out += " alive face(s) carry a material id at or past the library's size. The library "
-               "and the geometry do not belong to each other, so materials_unused is "
-               "meaningless on this model\n";
+        out +=
+            " alive face(s) carry a material id at or past the library's size. The library "
+            "and the geometry do not belong to each other, so materials_unused is "
+            "meaningless on this model\n";
     }
     if (r.entries.empty()) out += "  nothing is unused\n";
     write_out(out);

@@ -44,7 +44,6 @@ void append_int(std::string& out, std::int64_t value);
 // Saves when the call names a file (--out, or --in for write-back verbs), then prints the
 // report with ", saved to " and the path added to its first line. Returns the exit code:
 // `ok_code` after a report, kExitFailure when the save failed (nothing printed then).
-int finish_report(const VerbCall& call, const Document& doc, std::string report,
-                  int ok_code = 0);
+int finish_report(const VerbCall& call, const Document& doc, std::string report, int ok_code = 0);
 
 }  // namespace korvan::cli

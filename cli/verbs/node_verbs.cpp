@@ -187,8 +187,7 @@ int run_groups(const VerbCall& call) {
     const Options& o = call.options;
     const bool instances = is_instances_verb(call.verb);
     const int transforms = int(o.translate.given) + int(o.position.given) +
-                           int(o.node_scale.given) + int(o.set_scale.given) +
-                           int(o.rotate.given);
+                           int(o.node_scale.given) + int(o.set_scale.given) + int(o.rotate.given);
     const int simple = int(o.visible.given) + int(o.rename.given) + int(o.tag.given) +
                        int(transforms > 0) + int(o.make_unique);
     const bool structural[] = {o.delete_, o.duplicate, o.bake, o.reparent.given};
@@ -197,8 +196,9 @@ int run_groups(const VerbCall& call) {
     for (bool b : structural) structural_count += b ? 1 : 0;
 
     if (transforms > 1) {
-        return refuse(call, "--translate, --position, --scale, --set-scale, and --rotate are "
-                            "mutually exclusive");
+        return refuse(call,
+                      "--translate, --position, --scale, --set-scale, and --rotate are "
+                      "mutually exclusive");
     }
     for (int k = 0; k < 4; ++k) {
         if (structural[k] && (structural_count > 1 || simple > 0)) {
@@ -242,8 +242,9 @@ int run_groups(const VerbCall& call) {
         if (o.tag.given && !(tag = resolve_tag(call, *doc, o.tag.value))) return kExitFailure;
         SceneNode* new_parent = nullptr;
         if (o.reparent.given) {
-            new_parent = o.reparent.value == doc->root().name ? &doc->root()
-                                                              : doc->find_node_by_name(o.reparent.value);
+            new_parent = o.reparent.value == doc->root().name
+                             ? &doc->root()
+                             : doc->find_node_by_name(o.reparent.value);
             if (new_parent == nullptr || !new_parent->is_group()) {
                 std::string s = "no group named ";
                 append_quoted(s, o.reparent.value);
@@ -466,8 +467,7 @@ int run_batch_rename(const VerbCall& call) {
         write_out(out);
         return kExitOk;
     }
-    return finish_report(call, *doc, std::move(out),
-                         plan.changed > 0 ? kExitOk : kExitNothingToDo);
+    return finish_report(call, *doc, std::move(out), plan.changed > 0 ? kExitOk : kExitNothingToDo);
 }
 
 int run_isolate(const VerbCall& call) {

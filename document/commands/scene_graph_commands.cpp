@@ -26,7 +26,8 @@ void expand_by_mesh(Aabb& box, const Mesh& mesh, const Mat4& world) {
     for (EdgeId e = 0; e < mesh.edges().size(); ++e) {
         if (!mesh.edges()[e].alive) continue;
         for (VertexId v : mesh.edge_vertices(e)) {
-            if (mesh.vertex_usable(v)) box.expand(transform_point(world, mesh.vertices()[v].position));
+            if (mesh.vertex_usable(v))
+                box.expand(transform_point(world, mesh.vertices()[v].position));
         }
     }
 }
@@ -60,7 +61,8 @@ std::string replace_all(const std::string& text, const std::string& find,
     if (find.empty()) return text;
     std::string out;
     std::size_t from = 0;
-    for (std::size_t at; (at = text.find(find, from)) != std::string::npos; from = at + find.size()) {
+    for (std::size_t at; (at = text.find(find, from)) != std::string::npos;
+         from = at + find.size()) {
         out.append(text, from, at - from).append(replace);
     }
     return out.append(text, from, std::string::npos);
@@ -76,8 +78,7 @@ std::string expand_pattern(const BatchRenameRule& rule, const std::string& name,
             out += name;
             at += 6;
         } else if (p.compare(at, 3, "{n}") == 0) {
-            append_counter(out,
-                           std::int64_t{rule.start} + static_cast<std::int64_t>(i) * rule.step,
+            append_counter(out, std::int64_t{rule.start} + static_cast<std::int64_t>(i) * rule.step,
                            rule.pad);
             at += 3;
         } else if (p.compare(at, 3, "{i}") == 0) {
@@ -101,9 +102,9 @@ Aabb node_world_box(const Document& doc, const SceneNode* node) {
     while (!stack.empty()) {
         auto [n, world] = stack.back();
         stack.pop_back();
-        const ComponentDefinition* def =
-            n->is_instance() && !n->definition_id.empty() ? doc.definition(n->definition_id)
-                                                          : nullptr;
+        const ComponentDefinition* def = n->is_instance() && !n->definition_id.empty()
+                                             ? doc.definition(n->definition_id)
+                                             : nullptr;
         expand_by_mesh(box, def != nullptr ? def->mesh : n->mesh, world);
         for (const auto& child : n->children) {
             stack.emplace_back(child.get(), compose(world, child->transform));
@@ -123,7 +124,8 @@ std::string AlignNodesCommand::name() const {
 void AlignNodesCommand::redo() {
     if (applied_) return;
     if (has_after_) {
-        for (std::size_t i = 0; i < nodes_.size(); ++i) nodes_[i]->transform = transforms_[i].second;
+        for (std::size_t i = 0; i < nodes_.size(); ++i)
+            nodes_[i]->transform = transforms_[i].second;
         applied_ = changed_ = true;
         return;
     }
@@ -139,7 +141,8 @@ void AlignNodesCommand::redo() {
         for (const SceneNode* other : nodes_) {
             if (other == n) continue;
             if (is_below(*other, n)) {
-                return void(refusal_ = "a node lies inside another selected node and would move twice");
+                return void(refusal_ =
+                                "a node lies inside another selected node and would move twice");
             }
         }
         boxes.push_back(node_world_box(doc_, n));
@@ -149,7 +152,8 @@ void AlignNodesCommand::redo() {
         if (!parent_world || !inverse) return void(refusal_ = "a node's parent cannot be inverted");
         parent_inverse.push_back(*inverse);
     }
-    if (std::unordered_set<const SceneNode*>(nodes_.begin(), nodes_.end()).size() != nodes_.size()) {
+    if (std::unordered_set<const SceneNode*>(nodes_.begin(), nodes_.end()).size() !=
+        nodes_.size()) {
         return void(refusal_ = "a node is selected twice");
     }
     refusal_ = "";
@@ -201,8 +205,9 @@ void AlignNodesCommand::redo() {
         SceneNode* n = nodes_[i];
         const Mat4 before = n->transform;
         Vec3 world_step{0.0f, 0.0f, 0.0f};
-        (axis_ == 0 ? world_step.x : axis_ == 1 ? world_step.y : world_step.z) =
-            static_cast<float>(delta[i]);
+        (axis_ == 0   ? world_step.x
+         : axis_ == 1 ? world_step.y
+                      : world_step.z) = static_cast<float>(delta[i]);
         const Vec3 local = transform_direction(parent_inverse[i], world_step);
         Mat4 after = before;
         after.m[12] += local.x;
@@ -228,7 +233,8 @@ BatchRenamePlan plan_batch_rename(const Document& doc, const std::vector<SceneNo
     BatchRenamePlan plan;
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const std::string& old_name = nodes[i]->name;
-        std::string name = rule.has_find ? replace_all(old_name, rule.find, rule.replace) : old_name;
+        std::string name =
+            rule.has_find ? replace_all(old_name, rule.find, rule.replace) : old_name;
         if (!rule.pattern.empty()) name = expand_pattern(rule, name, i);
         plan.changed += name != old_name;
         plan.old_names.push_back(old_name);
@@ -243,7 +249,8 @@ BatchRenamePlan plan_batch_rename(const Document& doc, const std::vector<SceneNo
     });
     for (const std::string& name : plan.new_names) ++uses[name];
     for (std::size_t i = 0; i < nodes.size(); ++i) {
-        if (plan.new_names[i] != plan.old_names[i] && uses[plan.new_names[i]] > 1) ++plan.collisions;
+        if (plan.new_names[i] != plan.old_names[i] && uses[plan.new_names[i]] > 1)
+            ++plan.collisions;
     }
     return plan;
 }
@@ -294,7 +301,7 @@ void IsolateSelectionCommand::redo() {
     // or already hidden (its whole subtree is then left alone).
     struct Entry {
         SceneNode* node;
-        std::size_t parent;  // position in `order`; the root's is itself
+        std::size_t parent;     // position in `order`; the root's is itself
         bool covered = false;   // kept, or under a kept node
         bool has_kept = false;  // kept, or an ancestor of a kept node
     };

@@ -48,7 +48,8 @@ Document small_model() {
     const std::int32_t doors = doc.ensure_tag("Doors");
     const std::int32_t notes = doc.ensure_tag("Notes");
     doc.root().mesh = unit_box(2);
-    SceneNode* door = doc.create_group(&doc.root(), "Door", unit_box(3), Mat4::translation({4, 0, 0}));
+    SceneNode* door =
+        doc.create_group(&doc.root(), "Door", unit_box(3), Mat4::translation({4, 0, 0}));
     door->tag = doors;
     doc.create_group(&doc.root(), "Shelf");
     doc.add_definition(ComponentDefinition{"chair", "Chair", "Seating", unit_box(5)});
@@ -99,29 +100,37 @@ void expect_runs(const std::filesystem::path& dir, const std::vector<Expect>& ca
 TEST(DocumentVerbs, ListingsPrintEveryTable) {
     const auto dir = fresh_temp_dir();
     write_model(dir, small_model());
-    expect_runs(dir, {
-        {{"tags", "a.korv"}, "tags=3\n  0 \"Layer0\" on nodes=0\n  1 \"Doors\" on nodes=1\n"
-                             "  2 \"Notes\" on nodes=0\n"},
-        {{"list-groups", "a.korv"},
-         "groups=2\n  0 \"Door\" children=0 at=(4,0,0) scale=(1,1,1) tag=1 \"Doors\" visible=1\n"
-         "  1 \"Shelf\" children=0 at=(0,0,0) scale=(1,1,1) tag=-1 visible=1\n"},
-        {{"instances", "a.korv"},
-         "instances=1\n  0 \"Chair\" def=\"chair\" at=(0,3,0) scale=(1,1,1) tag=-1 visible=1\n"},
-        {{"defs", "a.korv"},
-         "defs=2 unused=1\n"
-         "  0 id=\"chair\" name=\"Chair\" category=\"Seating\" faces=6 instances=1\n"
-         "  1 id=\"stool\" name=\"Stool\" category=\"Seating\" faces=6 instances=0\n"},
-        {{"list-sections", "a.korv"},
-         "sections=1\n  0 \"Cut\"  point=(0,0,0)  normal=(0,0,1)  active=1\n"},
-        {{"lights", "a.korv"}, "lights=0\n"},
-        {{"find-nodes", "a.korv", "--nodes", "o", "--node-match", "contains"},
-         "matches=2\n  \"Model\" kind=group parent=\"\"\n  \"Door\" kind=group parent=\"Model\"\n"},
-        {{"find-nodes", "a.korv", "--nodes", "CH", "--node-match", "prefix", "--node-ci"},
-         "matches=1\n  \"Chair\" kind=instance parent=\"Model\"\n"},
-        {{"find-nodes", "a.korv", "--nodes", "CH", "--node-match", "prefix"}, "matches=0\n"},
-        {{"find-nodes", "a.korv", "--nodes", "x", "--out", "b.korv"}, "",
-         "find-nodes is read-only and takes no --out\n", 1},
-    });
+    expect_runs(
+        dir,
+        {
+            {{"tags", "a.korv"},
+             "tags=3\n  0 \"Layer0\" on nodes=0\n  1 \"Doors\" on nodes=1\n"
+             "  2 \"Notes\" on nodes=0\n"},
+            {{"list-groups", "a.korv"},
+             "groups=2\n  0 \"Door\" children=0 at=(4,0,0) scale=(1,1,1) tag=1 \"Doors\" "
+             "visible=1\n"
+             "  1 \"Shelf\" children=0 at=(0,0,0) scale=(1,1,1) tag=-1 visible=1\n"},
+            {{"instances", "a.korv"},
+             "instances=1\n  0 \"Chair\" def=\"chair\" at=(0,3,0) scale=(1,1,1) tag=-1 "
+             "visible=1\n"},
+            {{"defs", "a.korv"},
+             "defs=2 unused=1\n"
+             "  0 id=\"chair\" name=\"Chair\" category=\"Seating\" faces=6 instances=1\n"
+             "  1 id=\"stool\" name=\"Stool\" category=\"Seating\" faces=6 instances=0\n"},
+            {{"list-sections", "a.korv"},
+             "sections=1\n  0 \"Cut\"  point=(0,0,0)  normal=(0,0,1)  active=1\n"},
+            {{"lights", "a.korv"}, "lights=0\n"},
+            {{"find-nodes", "a.korv", "--nodes", "o", "--node-match", "contains"},
+             "matches=2\n  \"Model\" kind=group parent=\"\"\n  \"Door\" kind=group "
+             "parent=\"Model\"\n"},
+            {{"find-nodes", "a.korv", "--nodes", "CH", "--node-match", "prefix", "--node-ci"},
+             "matches=1\n  \"Chair\" kind=instance parent=\"Model\"\n"},
+            {{"find-nodes", "a.korv", "--nodes", "CH", "--node-match", "prefix"}, "matches=0\n"},
+            {{"find-nodes", "a.korv", "--nodes", "x", "--out", "b.korv"},
+             "",
+             "find-nodes is read-only and takes no --out\n",
+             1},
+        });
 }
 
 TEST(DocumentVerbs, PurgeReportListsUnusedThingsAndWarnsAboutLabelledTags) {
@@ -160,18 +169,20 @@ TEST(DocumentVerbs, NewEntriesAreNamedByTheTableRules) {
     // Two scenes: the third is Scene 3; when that name is taken, Scene 3_2.
     doc.scenes()[1].name = "Scene 3";
     write_model(dir, doc, "taken.korv");
-    expect_runs(dir, {
-        {{"scenes", "a.korv", "--add", "--out", "a.korv"},
-         "added=1 scene_index=2 name=\"Scene 3\", saved to \"a.korv\"\n"
-         "scenes=3\n"
-         "  0 \"Front\"  eye=(10,-14,8)  target=(0,0,2.5)  up=(0,0,1)  fov=45  photo=\"\"\n"
-         "  1 \"Back\"  eye=(10,-14,8)  target=(0,0,2.5)  up=(0,0,1)  fov=45  photo=\"\"\n"
-         "  2 \"Scene 3\"  eye=(10,-14,8)  target=(0,0,2.5)  up=(0,0,1)  fov=45  photo=\"\"\n"},
-        {{"sections", "a.korv", "--add"},
-         "added=1 section_index=1 name=\"Section 2\"\n"
-         "sections=2\n  0 \"Cut\"  point=(0,0,0)  normal=(0,0,1)  active=1\n"
-         "  1 \"Section 2\"  point=(0,0,0)  normal=(0,0,1)  active=1\n"},
-    });
+    expect_runs(
+        dir,
+        {
+            {{"scenes", "a.korv", "--add", "--out", "a.korv"},
+             "added=1 scene_index=2 name=\"Scene 3\", saved to \"a.korv\"\n"
+             "scenes=3\n"
+             "  0 \"Front\"  eye=(10,-14,8)  target=(0,0,2.5)  up=(0,0,1)  fov=45  photo=\"\"\n"
+             "  1 \"Back\"  eye=(10,-14,8)  target=(0,0,2.5)  up=(0,0,1)  fov=45  photo=\"\"\n"
+             "  2 \"Scene 3\"  eye=(10,-14,8)  target=(0,0,2.5)  up=(0,0,1)  fov=45  photo=\"\"\n"},
+            {{"sections", "a.korv", "--add"},
+             "added=1 section_index=1 name=\"Section 2\"\n"
+             "sections=2\n  0 \"Cut\"  point=(0,0,0)  normal=(0,0,1)  active=1\n"
+             "  1 \"Section 2\"  point=(0,0,0)  normal=(0,0,1)  active=1\n"},
+        });
     const CliRun taken = run_cli({"scenes", "taken.korv", "--add"}, dir);
     EXPECT_EQ(taken.out.substr(0, taken.out.find('\n')),
               "added=1 scene_index=2 name=\"Scene 3_2\"");
@@ -179,9 +190,8 @@ TEST(DocumentVerbs, NewEntriesAreNamedByTheTableRules) {
     // Duplicating Door twice through the file: Door copy, then Door copy2.
     for (const char* want : {"Door copy", "Door copy2"}) {
         SCOPED_TRACE(want);
-        const CliRun run =
-            run_cli({"groups", "--in", "a.korv", "--name", "Door", "--duplicate", "--out", "a.korv"},
-                    dir);
+        const CliRun run = run_cli(
+            {"groups", "--in", "a.korv", "--name", "Door", "--duplicate", "--out", "a.korv"}, dir);
         ASSERT_EQ(run.exit_code, 0) << run.err;
         EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
                   std::string("duplicated=\"Door\" copy=\"") + want + "\", saved to \"a.korv\"");
@@ -196,61 +206,95 @@ TEST(DocumentVerbs, ConflictingEditsAreRefusedBeforeAnythingIsWritten) {
     const auto path = write_model(dir, small_model());
     const std::string before = read_file(path);
     const std::string out = "b.korv";
-    expect_runs(dir, {
-        {{"groups", "a.korv", "--name", "Door", "--translate", "1,0,0", "--rotate", "0,0,90",
-          "--out", out},
-         "",
-         "groups: --translate, --position, --scale, --set-scale, and --rotate are mutually "
-         "exclusive\n",
-         1},
-        {{"instances", "a.korv", "--name", "Chair", "--position", "1,0,0", "--set-scale", "2",
-          "--out", out},
-         "",
-         "instances: --translate, --position, --scale, --set-scale, and --rotate are mutually "
-         "exclusive\n",
-         1},
-        {{"groups", "a.korv", "--name", "Door", "--delete", "--visible", "0", "--out", out}, "",
-         "groups: --delete cannot be combined with any other edit\n", 1},
-        {{"groups", "a.korv", "--name", "Door", "--duplicate", "--rename", "X", "--out", out}, "",
-         "groups: --duplicate cannot be combined with any other edit\n", 1},
-        {{"instances", "a.korv", "--name", "Chair", "--bake", "--tag", "1", "--out", out}, "",
-         "instances: --bake cannot be combined with any other edit\n", 1},
-        {{"groups", "a.korv", "--name", "Door", "--reparent", "Shelf", "--delete", "--out", out},
-         "", "groups: --delete cannot be combined with any other edit\n", 1},
-        {{"groups", "a.korv", "--name", "Door", "--make-unique", "--out", out}, "",
-         "groups: --make-unique applies to instances only\n", 1},
-        {{"groups", "a.korv", "--name", "Chair", "--visible", "0", "--out", out}, "",
-         "groups: no group named \"Chair\"\n", 1},
-        {{"groups", "a.korv", "--name", "Door", "--tag", "Missing", "--out", out}, "",
-         "groups: no tag named \"Missing\"\n", 1},
-        {{"defs", "a.korv", "--name", "chair", "--rename", "X", "--delete", "--out", out}, "",
-         "defs: --rename, --delete, --duplicate and --category are mutually exclusive\n", 1},
-        {{"defs", "a.korv", "--name", "chair", "--delete", "--out", out}, "",
-         "defs: definition \"chair\" is still shown by 1 instance(s); nothing deleted\n", 1},
-        {{"tags", "a.korv", "--name", "Doors", "--delete", "--duplicate", "--out", out}, "",
-         "tags: --add, --visible, --rename, --delete and --duplicate are mutually exclusive\n",
-         1},
-        {{"scenes", "a.korv", "--index", "7", "--delete", "--out", out}, "",
-         "scenes: no scene at index 7 (scenes=2)\n", 1},
-        {{"explode", "a.korv", "--index", "3", "--out", out}, "",
-         "explode: index 3 out of range (explodables=3)\n", 1},
-        {{"align-nodes", "a.korv", "--nodes", "Door", "--align-mode", "min", "--out", out}, "",
-         "align-nodes refused: aligning needs at least two nodes; nothing moved\n", 1},
-        {{"align-nodes", "a.korv", "--nodes", "", "--node-match", "contains", "--align-mode",
-          "max", "--out", out},
-         "", "align-nodes requires --nodes TEXT and --align-mode min|centre|max|distribute\n", 1},
-        {{"align-nodes", "a.korv", "--nodes", "Shelf", "--node-match", "prefix", "--align-mode",
-          "max", "--out", out},
-         "", "align-nodes refused: aligning needs at least two nodes; nothing moved\n", 1},
-        {{"batch-rename", "a.korv", "--nodes", "C", "--node-match", "prefix", "--rename-pattern",
-          "Door", "--rename-strict", "--out", out},
-         "",
-         "batch-rename refused: 1 new name(s) collide with other nodes' names "
-         "(--rename-strict); nothing renamed\n",
-         1},
-        {{"isolate", "a.korv", "--nodes", "Nothing", "--out", out}, "",
-         "isolate: no node matches \"Nothing\"\n", 2},
-    });
+    expect_runs(
+        dir,
+        {
+            {{"groups", "a.korv", "--name", "Door", "--translate", "1,0,0", "--rotate", "0,0,90",
+              "--out", out},
+             "",
+             "groups: --translate, --position, --scale, --set-scale, and --rotate are mutually "
+             "exclusive\n",
+             1},
+            {{"instances", "a.korv", "--name", "Chair", "--position", "1,0,0", "--set-scale", "2",
+              "--out", out},
+             "",
+             "instances: --translate, --position, --scale, --set-scale, and --rotate are mutually "
+             "exclusive\n",
+             1},
+            {{"groups", "a.korv", "--name", "Door", "--delete", "--visible", "0", "--out", out},
+             "",
+             "groups: --delete cannot be combined with any other edit\n",
+             1},
+            {{"groups", "a.korv", "--name", "Door", "--duplicate", "--rename", "X", "--out", out},
+             "",
+             "groups: --duplicate cannot be combined with any other edit\n",
+             1},
+            {{"instances", "a.korv", "--name", "Chair", "--bake", "--tag", "1", "--out", out},
+             "",
+             "instances: --bake cannot be combined with any other edit\n",
+             1},
+            {{"groups", "a.korv", "--name", "Door", "--reparent", "Shelf", "--delete", "--out",
+              out},
+             "",
+             "groups: --delete cannot be combined with any other edit\n",
+             1},
+            {{"groups", "a.korv", "--name", "Door", "--make-unique", "--out", out},
+             "",
+             "groups: --make-unique applies to instances only\n",
+             1},
+            {{"groups", "a.korv", "--name", "Chair", "--visible", "0", "--out", out},
+             "",
+             "groups: no group named \"Chair\"\n",
+             1},
+            {{"groups", "a.korv", "--name", "Door", "--tag", "Missing", "--out", out},
+             "",
+             "groups: no tag named \"Missing\"\n",
+             1},
+            {{"defs", "a.korv", "--name", "chair", "--rename", "X", "--delete", "--out", out},
+             "",
+             "defs: --rename, --delete, --duplicate and --category are mutually exclusive\n",
+             1},
+            {{"defs", "a.korv", "--name", "chair", "--delete", "--out", out},
+             "",
+             "defs: definition \"chair\" is still shown by 1 instance(s); nothing deleted\n",
+             1},
+            {{"tags", "a.korv", "--name", "Doors", "--delete", "--duplicate", "--out", out},
+             "",
+             "tags: --add, --visible, --rename, --delete and --duplicate are mutually exclusive\n",
+             1},
+            {{"scenes", "a.korv", "--index", "7", "--delete", "--out", out},
+             "",
+             "scenes: no scene at index 7 (scenes=2)\n",
+             1},
+            {{"explode", "a.korv", "--index", "3", "--out", out},
+             "",
+             "explode: index 3 out of range (explodables=3)\n",
+             1},
+            {{"align-nodes", "a.korv", "--nodes", "Door", "--align-mode", "min", "--out", out},
+             "",
+             "align-nodes refused: aligning needs at least two nodes; nothing moved\n",
+             1},
+            {{"align-nodes", "a.korv", "--nodes", "", "--node-match", "contains", "--align-mode",
+              "max", "--out", out},
+             "",
+             "align-nodes requires --nodes TEXT and --align-mode min|centre|max|distribute\n",
+             1},
+            {{"align-nodes", "a.korv", "--nodes", "Shelf", "--node-match", "prefix", "--align-mode",
+              "max", "--out", out},
+             "",
+             "align-nodes refused: aligning needs at least two nodes; nothing moved\n",
+             1},
+            {{"batch-rename", "a.korv", "--nodes", "C", "--node-match", "prefix",
+              "--rename-pattern", "Door", "--rename-strict", "--out", out},
+             "",
+             "batch-rename refused: 1 new name(s) collide with other nodes' names "
+             "(--rename-strict); nothing renamed\n",
+             1},
+            {{"isolate", "a.korv", "--nodes", "Nothing", "--out", out},
+             "",
+             "isolate: no node matches \"Nothing\"\n",
+             2},
+        });
     EXPECT_FALSE(std::filesystem::exists(dir / out));
     EXPECT_EQ(read_file(path), before);
 }
@@ -268,8 +312,8 @@ TEST(DocumentVerbs, ListingEditsStayInMemoryWithoutOut) {
         {"scenes", "--in", "a.korv", "--index", "0", "--rename", "Street"},
         {"sections", "--in", "a.korv", "--name", "Cut", "--delete"},
         {"lights", "--in", "a.korv", "--add", "--light-kind", "sun"},
-        {"align-nodes", "--in", "a.korv", "--nodes", "r", "--node-match", "suffix",
-         "--align-mode", "min"},
+        {"align-nodes", "--in", "a.korv", "--nodes", "r", "--node-match", "suffix", "--align-mode",
+         "min"},
         {"batch-rename", "--in", "a.korv", "--nodes", "Door", "--rename-pattern", "D{n}"},
         {"isolate", "--in", "a.korv", "--nodes", "Door"},
     };
@@ -285,24 +329,27 @@ TEST(DocumentVerbs, ListingEditsStayInMemoryWithoutOut) {
 TEST(DocumentVerbs, WriteBackVerbsOverwriteTheInputWithoutOut) {
     const auto dir = fresh_temp_dir();
     expect_runs(dir, {
-        {{"clear-mesh", "--in", "a.korv"}, "", "Failed to load \"a.korv\"\n", 1},
-    });
+                         {{"clear-mesh", "--in", "a.korv"}, "", "Failed to load \"a.korv\"\n", 1},
+                     });
     write_model(dir, small_model());
-    expect_runs(dir, {
-        {{"clear-mesh", "--in", "a.korv"}, "faces=0 empty=1, saved to \"a.korv\"\n"},
-        // The file keeps instances before groups, so the chair comes first, then the door.
-        {{"explode", "--in", "a.korv"}, "faces_added=6, saved to \"a.korv\"\n"},
-        {{"explode", "--in", "a.korv", "--index", "0"}, "faces_added=6, saved to \"a.korv\"\n"},
-    });
+    expect_runs(
+        dir,
+        {
+            {{"clear-mesh", "--in", "a.korv"}, "faces=0 empty=1, saved to \"a.korv\"\n"},
+            // The file keeps instances before groups, so the chair comes first, then the door.
+            {{"explode", "--in", "a.korv"}, "faces_added=6, saved to \"a.korv\"\n"},
+            {{"explode", "--in", "a.korv", "--index", "0"}, "faces_added=6, saved to \"a.korv\"\n"},
+        });
     Document doc = load(dir / "a.korv");
     EXPECT_EQ(doc.root().mesh.alive_faces().size(), 12u);
     ASSERT_EQ(doc.root().children.size(), 1u);
     EXPECT_EQ(doc.root().children[0]->name, "Shelf");
 
     expect_runs(dir, {
-        {{"clear-document", "a.korv", "--out", "c.korv"}, "doc_empty=1 empty=1, saved to \"c.korv\"\n"},
-        {{"clear-doc", "a.korv"}, "doc_empty=1 empty=1, saved to \"a.korv\"\n"},
-    });
+                         {{"clear-document", "a.korv", "--out", "c.korv"},
+                          "doc_empty=1 empty=1, saved to \"c.korv\"\n"},
+                         {{"clear-doc", "a.korv"}, "doc_empty=1 empty=1, saved to \"a.korv\"\n"},
+                     });
     const Document cleared = load(dir / "a.korv");
     EXPECT_TRUE(cleared.root().children.empty());
     EXPECT_TRUE(cleared.definitions().empty());
@@ -315,30 +362,38 @@ TEST(DocumentVerbs, NodeEditsReachTheSavedFile) {
     Document model = small_model();
     model.create_group(&model.root(), "Floor", unit_box(), Mat4::translation({0, 0, 2}));
     write_model(dir, model);
-    expect_runs(dir, {
-        {{"instances", "a.korv", "--name", "Chair", "--scale", "2,1,1", "--tag", "Doors",
-          "--visible", "0", "--rename", "Armchair", "--out", "a.korv"},
-         "edited=\"Chair\" visible=0 tag=1 transform=scale at=(0,3,0) name=\"Armchair\", saved "
-         "to \"a.korv\"\n"
-         "instances=1\n"
-         "  0 \"Armchair\" def=\"chair\" at=(0,3,0) scale=(2,1,1) tag=1 \"Doors\" visible=0\n"},
-        {{"align-nodes", "a.korv", "--nodes", "o", "--node-match", "contains", "--align-axis",
-          "z", "--align-mode", "max", "--out", "a.korv"},
-         "", "align-nodes refused: the root node has no placement to move; nothing moved\n", 1},
-        {{"align-nodes", "a.korv", "--nodes", "oor", "--node-match", "suffix", "--out", "a.korv",
-          "--align-axis", "z", "--align-mode", "min"},
-         "matched=2 moved=1 axis=z mode=min target=0, saved to \"a.korv\"\n"},
-        {{"align-nodes", "a.korv", "--nodes", "oor", "--node-match", "suffix", "--align-axis",
-          "z", "--align-mode", "min", "--out", "b.korv"},
-         "matched=2 moved=0 axis=z mode=min target=0\n", "", 2},
-        {{"batch-rename", "a.korv", "--nodes", "o", "--node-match", "contains", "--node-ci",
-          "--rename-find", "o", "--rename-replace", "0", "--rename-dry-run", "--out", "b.korv"},
-         "matched=3 renamed=3 collisions=0 dry_run=1\n  \"Model\" -> \"M0del\"\n"
-         "  \"Door\" -> \"D00r\"\n  \"Floor\" -> \"Fl00r\"\n"},
-        {{"batch-rename", "a.korv", "--nodes", "o", "--node-match", "suffix", "--rename-pattern",
-          "{name}-{i}"},
-         "", "batch-rename: no node matches \"o\"\n", 2},
-    });
+    expect_runs(
+        dir,
+        {
+            {{"instances", "a.korv", "--name", "Chair", "--scale", "2,1,1", "--tag", "Doors",
+              "--visible", "0", "--rename", "Armchair", "--out", "a.korv"},
+             "edited=\"Chair\" visible=0 tag=1 transform=scale at=(0,3,0) name=\"Armchair\", saved "
+             "to \"a.korv\"\n"
+             "instances=1\n"
+             "  0 \"Armchair\" def=\"chair\" at=(0,3,0) scale=(2,1,1) tag=1 \"Doors\" visible=0\n"},
+            {{"align-nodes", "a.korv", "--nodes", "o", "--node-match", "contains", "--align-axis",
+              "z", "--align-mode", "max", "--out", "a.korv"},
+             "",
+             "align-nodes refused: the root node has no placement to move; nothing moved\n",
+             1},
+            {{"align-nodes", "a.korv", "--nodes", "oor", "--node-match", "suffix", "--out",
+              "a.korv", "--align-axis", "z", "--align-mode", "min"},
+             "matched=2 moved=1 axis=z mode=min target=0, saved to \"a.korv\"\n"},
+            {{"align-nodes", "a.korv", "--nodes", "oor", "--node-match", "suffix", "--align-axis",
+              "z", "--align-mode", "min", "--out", "b.korv"},
+             "matched=2 moved=0 axis=z mode=min target=0\n",
+             "",
+             2},
+            {{"batch-rename", "a.korv", "--nodes", "o", "--node-match", "contains", "--node-ci",
+              "--rename-find", "o", "--rename-replace", "0", "--rename-dry-run", "--out", "b.korv"},
+             "matched=3 renamed=3 collisions=0 dry_run=1\n  \"Model\" -> \"M0del\"\n"
+             "  \"Door\" -> \"D00r\"\n  \"Floor\" -> \"Fl00r\"\n"},
+            {{"batch-rename", "a.korv", "--nodes", "o", "--node-match", "suffix",
+              "--rename-pattern", "{name}-{i}"},
+             "",
+             "batch-rename: no node matches \"o\"\n",
+             2},
+        });
     EXPECT_FALSE(std::filesystem::exists(dir / "b.korv"));
     const Document doc = load(dir / "a.korv");
     const SceneNode* chair = doc.find_node_by_name("Armchair");
@@ -346,13 +401,17 @@ TEST(DocumentVerbs, NodeEditsReachTheSavedFile) {
     EXPECT_FALSE(chair->visible);
     EXPECT_EQ(chair->transform.m[0], 2.0f);
 
-    expect_runs(dir, {
-        {{"align-nodes", "a.korv", "--nodes", "Door Floor", "--node-match", "exact",
-          "--align-mode", "min"},
-         "", "align-nodes: no node matches \"Door Floor\"\n", 2},
-        {{"isolate", "a.korv", "--nodes", "Door", "--isolate-keep-loose", "--out", "i.korv"},
-         "kept=1 hidden_nodes=2 hidden_faces=0, saved to \"i.korv\"\n"},
-    });
+    expect_runs(
+        dir,
+        {
+            {{"align-nodes", "a.korv", "--nodes", "Door Floor", "--node-match", "exact",
+              "--align-mode", "min"},
+             "",
+             "align-nodes: no node matches \"Door Floor\"\n",
+             2},
+            {{"isolate", "a.korv", "--nodes", "Door", "--isolate-keep-loose", "--out", "i.korv"},
+             "kept=1 hidden_nodes=2 hidden_faces=0, saved to \"i.korv\"\n"},
+        });
     const Document isolated = load(dir / "i.korv");
     EXPECT_FALSE(isolated.find_node_by_name("Floor")->visible);
     EXPECT_EQ(isolated.find_node_by_name("Floor")->transform.m[14], 0.0f);

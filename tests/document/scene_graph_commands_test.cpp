@@ -57,8 +57,9 @@ float world_min(const Document& doc, const char* name, int axis) {
 
 float world_centre(const Document& doc, const char* name, int axis) {
     const Aabb box = node_world_box(doc, doc.find_node_by_name(name));
-    return axis == 0 ? (box.min.x + box.max.x) / 2
-                     : axis == 1 ? (box.min.y + box.max.y) / 2 : (box.min.z + box.max.z) / 2;
+    return axis == 0   ? (box.min.x + box.max.x) / 2
+           : axis == 1 ? (box.min.y + box.max.y) / 2
+                       : (box.min.z + box.max.z) / 2;
 }
 
 using Make = std::function<std::unique_ptr<Command>(Document&)>;
