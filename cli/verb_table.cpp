@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "cli/mcp.h"
+#include "cli/verbs/annotations.h"
 #include "cli/verbs/document_verbs.h"
 #include "cli/verbs/model_files.h"
 
@@ -764,61 +765,61 @@ constexpr VerbSpec kVerbs[] = {
     // Annotations.
     {"curves", kBareFile, "[file.korv | --in file.korv]",
      "curves=N (alive) slots=N, then per slot alive|dead, closed|open, points= and len=",
-     run_not_built},
-    {"list-curves", kBareFile, "[file.korv | --in file.korv]", "the same as curves", run_not_built},
+     run_curves},
+    {"list-curves", kBareFile, "[file.korv | --in file.korv]", "the same as curves", run_curves},
     {"add-curve", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --path \"X,Y,Z X,Y,Z ...\" [--closed] --out file.korv",
      "add a polyline curve, a contour to the site verbs (Mesh::add_curve); prints its index",
-     run_not_built},
+     run_add_curve},
     {"guides", kModelQuery, "[file.korv | --in file.korv]",
-     "per guide: index, infinite flag, a and b", run_not_built},
+     "per guide: index, infinite flag, a and b", run_guides},
     {"list-guides", kModelQuery, "[file.korv | --in file.korv]", "the same as guides",
-     run_not_built},
+     run_guides},
     {"dims", kModelQuery, "[file.korv | --in file.korv]",
      "dims=N, then per dimension: index, value in metres, len=, label and its two points",
-     run_not_built},
-    {"list-dims", kModelQuery, "[file.korv | --in file.korv]", "the same as dims", run_not_built},
+     run_dims},
+    {"list-dims", kModelQuery, "[file.korv | --in file.korv]", "the same as dims", run_dims},
     {"add-guide", kModelEdit, "[file.korv | --in file.korv] --a X,Y,Z --b X,Y,Z --out file.korv",
      "add a guide from a to b (AddGuideCommand, Mesh::add_guide): \"Added guide \" and its index",
-     run_not_built},
+     run_add_guide},
     {"add-dim", kModelEdit, "[file.korv | --in file.korv] --a X,Y,Z --b X,Y,Z --out file.korv",
      "add a dimension from a to b (AddDimensionCommand):\n"
      "\"Added dimension \" index \" (\" length \" m)\"",
-     run_not_built},
+     run_add_dim},
     {"dim-chain", kDryRun | kModelQuery,
      "[file.korv | --in file.korv] --a X,Y,Z --b X,Y,Z [--offset F] [--no-overall] "
      "[--out file.korv]",
      "fire a ray from a to b and dimension every gap between the faces it crosses, in one\n"
      "undo group \"Chain Dimensions\": crossings=N dims=N stack_size=1; exit 2 when nothing was\n"
      "crossed; refuses a and b at the same point",
-     run_not_built},
+     run_dim_chain},
     {"dim-auto", kDryRun | kModelQuery,
      "[file.korv | --in file.korv] [--axis X,Y,Z] [--offset F] [--pitch F] [--out file.korv]",
      "dimension every alive face along --axis (default 1,0,0) on non-overlapping rows, in one\n"
      "undo group \"Auto Dim\": faces=N dims=N rows=N stack_size=1; exit 2 with the reason when\n"
      "nothing has extent",
-     run_not_built},
+     run_dim_auto},
     {"dim-reanchor", kBareFile | kRequiresIn,
      "file.korv | --in file.korv [--fix] [--out file.korv]",
      "dims=N associative=N stale=N dangling=N reanchored=N; --fix re-derives the associative\n"
      "dimensions from the geometry they measure",
-     run_not_built, nullptr, "dim-reanchor requires --in"},
+     run_dim_reanchor, nullptr, "dim-reanchor requires --in"},
     {"clear-guides", kModelQuery, "[file.korv | --in file.korv] [--out file.korv]",
-     "remove every guide: cleared=N; --out saves", run_not_built},
+     "remove every guide: cleared=N; --out saves", run_clear_annotations},
     {"clear-dims", kModelQuery, "[file.korv | --in file.korv] [--out file.korv]",
-     "remove every dimension: cleared=N; --out saves", run_not_built},
+     "remove every dimension: cleared=N; --out saves", run_clear_annotations},
     {"clear-dimensions", kModelQuery, "[file.korv | --in file.korv] [--out file.korv]",
-     "the same as clear-dims", run_not_built},
+     "the same as clear-dims", run_clear_annotations},
     {"labels", kModelQuery,
      "[file.korv | --in file.korv] [--add --label-text STR [--label-at X,Y,Z] "
      "[--label-height M] [--label-tag N] | --delete --index N] [--out file.korv]",
      "list \"Labels: \" with index, text, position, h= and tag=; --add (AddLabelCommand)\n"
      "refuses empty text; --delete (DeleteLabelCommand); writes only with --out",
-     run_not_built},
+     run_labels},
     {"list-labels", kModelQuery,
      "[file.korv | --in file.korv] [--add --label-text STR [--label-at X,Y,Z] "
      "[--label-height M] [--label-tag N] | --delete --index N] [--out file.korv]",
-     "the same as labels", run_not_built},
+     "the same as labels", run_labels},
 
     // Document and scene graph; the listing verbs edit in memory unless --out is given.
     {"clear-mesh", kWriteBack | kModelQuery, "[file.korv | --in file.korv] [--out file.korv]",
