@@ -7,6 +7,7 @@
 #include "cli/verbs/annotations.h"
 #include "cli/verbs/document_verbs.h"
 #include "cli/verbs/model_files.h"
+#include "cli/verbs/modelling.h"
 
 namespace korvan::cli {
 namespace {
@@ -363,50 +364,50 @@ constexpr VerbSpec kVerbs[] = {
      "push or pull one face along its normal (Mesh::push_pull):\n"
      "\"Pushed/pulled face F -> new cap face C\"; refuses an invalid/dead face, <3 vertices or\n"
      "a degenerate normal (exit 1)",
-     run_not_built},
+     run_face_pushpull},
     {"face-extrude", kModelEdit,
      "[file.korv | --in file.korv] --face F --vector X,Y,Z --out file.korv",
      "extrude one face along --vector: side quads and a cap facing along it\n"
      "(Mesh::extrude_face_along_vector); refuses a dead face or a zero vector (exit 1)",
-     run_not_built},
+     run_face_extrude},
     {"faces-extrude", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... --vector X,Y,Z --out file.korv",
-     "extrude each listed face along --vector (Mesh::extrude_face_along_vector)", run_not_built},
+     "extrude each listed face along --vector (Mesh::extrude_face_along_vector)", run_face_extrude},
     {"face-inset", kModelEdit, "[file.korv | --in file.korv] --face F --distance D --out file.korv",
      "a new face inset by --distance (> 0 in, < 0 out; Mesh::inset_face); refuses 0 and an\n"
      "inset that collapses or turns inside out (exit 1)",
-     run_not_built},
+     run_face_inset},
     {"face-offset", kModelEdit,
      "[file.korv | --in file.korv] --face F --distance D --out file.korv",
      "destructive offset of the ring (Mesh::offset_face): the face becomes a frame of quads\n"
      "round the offset face; refuses an offset wider than the face (exit 1)",
-     run_not_built},
+     run_face_offset},
     {"face-split-plane", kModelEdit,
      "[file.korv | --in file.korv] --face F --point X,Y,Z --normal X,Y,Z --out file.korv",
      "split --face in two by a plane (Mesh::split_face_by_plane); refuses a plane that does\n"
      "not cross it (exit 1)",
-     run_not_built},
+     run_face_split_plane},
     {"face-split-edge", kModelEdit,
      "[file.korv | --in file.korv] --face F --a X,Y,Z --b X,Y,Z --out file.korv",
      "split --face along the segment a-b (Mesh::split_face_with_edge); both ends must lie in\n"
      "its plane (exit 1 otherwise)",
-     run_not_built},
+     run_face_split_edge},
     {"mesh-split-plane", kModelEdit,
      "[file.korv | --in file.korv] --point X,Y,Z --normal X,Y,Z --out file.korv",
      "cut every crossing face by a plane with shared seam vertices (Mesh::split_by_plane); a\n"
      "closed solid stays closed",
-     run_not_built},
+     run_mesh_split_plane},
     {"mesh-slice", kModelEdit,
      "[file.korv | --in file.korv] --point X,Y,Z --normal X,Y,Z [--keep pos|neg] [--no-cap] "
      "--out file.korv",
      "cut by a plane and keep one side, capped unless --no-cap (Mesh::slice_by_plane); refuses\n"
      "a plane that neither cuts nor discards anything (exit 1)",
-     run_not_built},
+     run_mesh_slice},
     {"mesh-slice-cap", kModelEdit,
      "[file.korv | --in file.korv] --point X,Y,Z --normal X,Y,Z --out file.korv",
      "cap the boundary loops lying in a plane (Mesh::cap_boundary_on_plane); accepted only\n"
      "when the mesh comes out closed",
-     run_not_built},
+     run_mesh_slice_cap},
     {"mesh-knife", kModelEdit,
      "[file.korv | --in file.korv] --path \"X,Y,Z X,Y,Z ...\" --out file.korv",
      "cut a polyline across the faces that contain it (Mesh::knife_path); refuses a path that\n"
@@ -494,25 +495,25 @@ constexpr VerbSpec kVerbs[] = {
      run_not_built},
     {"add-ngon", kModelEdit,
      "[file.korv | --in file.korv] --points \"X,Y,Z;X,Y,Z;X,Y,Z[;...]\" --out file.korv",
-     "one face from at least three points, each a new vertex (Mesh::add_ngon)", run_not_built},
+     "one face from at least three points, each a new vertex (Mesh::add_ngon)", run_add_ngon},
     {"create-rect", kModelEdit,
      "[file.korv | --in file.korv] --at X,Y,Z --width W --depth D --out file.korv",
      "a rectangle facing +Z (create_rectangle);\n"
      "\"create-rect: degenerate size (width and depth must be > 1e-4)\"",
-     run_not_built},
+     run_create_rect},
     {"create-circle", kModelEdit,
      "[file.korv | --in file.korv] --at X,Y,Z --radius R [--segments N] --out file.korv",
      "a circle n-gon facing +Z (create_circle_xy, 24 segments by default); refuses a radius of\n"
      "1e-4 or less (exit 1)",
-     run_not_built},
+     run_create_circle},
     {"create-arc", kModelEdit,
      "[file.korv | --in file.korv] --at X,Y,Z --a X,Y,Z --angle DEG [--segments N] "
      "--out file.korv",
      "a pie arc about --at from the rim point --a through --angle degrees (create_arc_xy)",
-     run_not_built},
+     run_create_arc},
     {"create-line", kModelEdit,
      "[file.korv | --in file.korv] --a X,Y,Z --b X,Y,Z [--width W] --out file.korv",
-     "a ribbon quad from a to b, --width wide (create_line_ribbon, default 0.01)", run_not_built},
+     "a ribbon quad from a to b, --width wide (create_line_ribbon, default 0.01)", run_create_line},
     {"import-image", kModelEdit, "[file.korv | --in file.korv] --image IMAGE --out file.korv",
      "lay an image (PNG, JPEG, BMP, TGA, PSD) on the ground as one textured rectangle at z = 0",
      run_not_built},
