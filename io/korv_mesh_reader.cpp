@@ -84,7 +84,8 @@ class MeshReader {
         std::uint64_t count = 0;
         if (!parse_count(header, count)) return p_.fail();
         if (!p_.check_count("VERTICES", count)) return false;
-        mesh_.reserve(count, 0, 0, 0);
+        // A vertex line takes at least 8 bytes ("1 0 0 0" and its line feed).
+        mesh_.reserve(std::min<std::uint64_t>(count, p_.bytes_left() / 8), 0, 0, 0);
         std::string_view line;
         for (std::uint64_t i = 0; i < count; ++i) {
             if (!p_.record_line("VERTICES", line)) return false;
@@ -123,7 +124,9 @@ class MeshReader {
         if (!parse_count(header, count)) return p_.fail();
         if (!p_.check_count("FACES", count)) return false;
         const std::uint64_t corners = corner_total(count);
-        mesh_.reserve(0, 2 * corners, corners, count);
+        // A face line takes at least 14 bytes ("3 0 0 1 0 1 2" and its line feed).
+        mesh_.reserve(0, 2 * corners, corners,
+                      std::min<std::uint64_t>(count, p_.bytes_left() / 14));
         std::vector<VertexId> ring;
         std::string_view line;
         for (std::uint64_t i = 0; i < count; ++i) {
