@@ -1,6 +1,7 @@
 #include "core/mesh.h"
 
 #include "core/parallel_scan.h"
+#include "core/parallel_sort.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,9 +19,6 @@ struct PairSide {
     std::uint64_t key = 0;  // lower vertex id in the high word
     HalfEdgeId half_edge = kInvalidId;
 };
-
-// Sorts in place; on the parallel algorithms from this many records, as the scans are.
-constexpr std::size_t kParallelSortRecords = 65536;
 
 std::uint64_t pair_key(VertexId a, VertexId b) {
     const VertexId lo = std::min(a, b), hi = std::max(a, b);
@@ -164,11 +162,7 @@ std::uint64_t Mesh::soften_edges_by_angle(float angle_deg) {
     auto by_key = [](const PairSide& a, const PairSide& b) {
         return a.key != b.key ? a.key < b.key : a.half_edge < b.half_edge;
     };
-    if (sides.size() >= kParallelSortRecords) {
-        std::sort(std::execution::par, sides.begin(), sides.end(), by_key);
-    } else {
-        std::sort(sides.begin(), sides.end(), by_key);
-    }
+    sort_records(sides.begin(), sides.end(), by_key);
 
     std::uint64_t softened = 0;
     for (std::size_t begin = 0; begin < sides.size();) {

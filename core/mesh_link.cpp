@@ -2,6 +2,7 @@
 
 #include "core/naked_sides.h"
 #include "core/parallel_scan.h"
+#include "core/parallel_sort.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,12 +17,12 @@
 //     binary-search the reverse key;
 //   - otherwise: group the records by start vertex (counts, offsets, placement) and look the
 //     reverse up in the end vertex's group.
-// From kParallelRecords records the sort, or the grouping, runs on the parallel algorithms.
+// From kParallelSortThreshold records the sort, or the grouping, runs on the parallel
+// algorithms.
 
 namespace korvan {
 namespace {
 
-constexpr std::size_t kParallelRecords = 65536;
 // The sorted lookup is used while naked edges number fewer than vertices / kGroupRatio.
 constexpr std::size_t kGroupRatio = 16;
 
@@ -88,11 +89,7 @@ std::uint64_t link_sorted(Mesh& mesh, std::span<const NakedSide> records,
     auto less = [](const Keyed& a, const Keyed& b) {
         return a.key != b.key ? a.key < b.key : a.record < b.record;
     };
-    if (sorted.size() >= kParallelRecords) {
-        std::sort(std::execution::par, sorted.begin(), sorted.end(), less);
-    } else {
-        std::sort(sorted.begin(), sorted.end(), less);
-    }
+    sort_records(sorted.begin(), sorted.end(), less);
     std::vector<std::uint8_t> used(sorted.size(), 0);
     std::uint64_t links = 0;
     for (const Keyed& k : sorted) {
@@ -124,7 +121,7 @@ std::uint64_t link_grouped(Mesh& mesh, std::size_t records,
     const SideReader side(mesh);
     const std::size_t vertex_count = mesh.vertices().size();
     const std::size_t edge_count = side.es.size();
-    const bool parallel = records >= kParallelRecords;
+    const bool parallel = sort_in_parallel(records);
     auto in_range = [&](const NakedSide& r) {
         return r.start < vertex_count && r.end < vertex_count;
     };

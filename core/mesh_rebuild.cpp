@@ -1,7 +1,8 @@
 #include "core/mesh.h"
 
+#include "core/parallel_sort.h"
+
 #include <algorithm>
-#include <execution>
 
 // Ring snapshot and rebuild: operations that cut many faces at once edit plain vertex rings
 // and then replace the whole topology by them, instead of patching half-edges face by face.
@@ -11,7 +12,6 @@
 namespace korvan {
 namespace {
 
-constexpr std::size_t kParallelSortRecords = 65536;
 constexpr std::uint8_t kSoftFlag = 1;
 constexpr std::uint8_t kSeamFlag = 2;
 
@@ -57,12 +57,9 @@ std::uint64_t Mesh::rebuild_from_rings(const RingSnapshot& snapshot) {
             {pair_key(ends[0], ends[1]), static_cast<std::uint8_t>((es[e].soft ? kSoftFlag : 0) |
                                                                    (es[e].seam ? kSeamFlag : 0))});
     }
+    // Equal keys may come in any order: their flags are or-ed together.
     auto by_key = [](const PairFlags& a, const PairFlags& b) { return a.key < b.key; };
-    if (kept.size() >= kParallelSortRecords) {
-        std::sort(std::execution::par, kept.begin(), kept.end(), by_key);
-    } else {
-        std::sort(kept.begin(), kept.end(), by_key);
-    }
+    sort_records(kept.begin(), kept.end(), by_key);
 
     mark_changed(kAllTableBits);
     half_edges_.clear();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 // Polygon triangulation by ear clipping, in doubles.
 //
