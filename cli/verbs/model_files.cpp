@@ -1,6 +1,7 @@
 #include "cli/verbs/model_files.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <string>
@@ -57,7 +58,9 @@ void mark_all_materials(const SceneNode& node, std::vector<bool>& used) {
 
 void append_key(std::string& out, const char* key, std::uint64_t value) {
     if (!out.empty() && out.back() != '\n') out += ' ';
-    out.append(key).append("=").append(std::to_string(value));
+    out.append(key).append("=");
+    char buf[24];
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
 }
 
 // The three report lines. The second and third lines describe the root mesh, the geometry the
