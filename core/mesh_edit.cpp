@@ -236,9 +236,9 @@ FaceCopies read_faces(const Mesh& src, std::span<const FaceId> faces, Place&& pl
     std::vector<HalfEdgeId> ring;
     for (const FaceId f : chosen) {
         ring = src.face_half_edges(f);
-        const bool whole = !ring.empty() && std::all_of(ring.begin(), ring.end(), [&](HalfEdgeId h) {
-            return he[h].origin < vs.size();
-        });
+        const bool whole =
+            !ring.empty() && std::all_of(ring.begin(), ring.end(),
+                                         [&](HalfEdgeId h) { return he[h].origin < vs.size(); });
         if (!whole) continue;
         FaceCopies::Copy c;
         c.attributes = src.faces()[f];
@@ -324,8 +324,8 @@ std::uint64_t Mesh::duplicate_faces(std::span<const FaceId> faces, Mesh& subset)
 std::uint64_t Mesh::merge_mesh(const Mesh& other, const Mat4& transform) {
     const std::vector<FaceId> all = other.alive_faces();
     return write_faces(
-        read_faces(other, all, [&](const Vec3& p) { return transform_point(transform, p); }),
-        *this, false);
+        read_faces(other, all, [&](const Vec3& p) { return transform_point(transform, p); }), *this,
+        false);
 }
 
 std::uint64_t Mesh::mirror_faces(std::span<const FaceId> faces, const Vec3& point,
