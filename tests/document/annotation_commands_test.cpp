@@ -18,6 +18,7 @@
 #include "document/document.h"
 #include "io/korv_writer.h"
 #include "tests/document/document_builders.h"
+#include "tests/document/saved_bytes.h"
 
 namespace korvan {
 namespace {
@@ -53,13 +54,7 @@ Document annotated_document() {
     return doc;
 }
 
-std::string saved_bytes(const Document& doc) {
-    const std::filesystem::path path =
-        std::filesystem::path(testing::TempDir()) / "annotation_commands_test.korv";
-    EXPECT_TRUE(io::write_document(path, doc));
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::saved_bytes;
 
 Dimension anchored_dimension() {
     Dimension dim;

@@ -20,6 +20,7 @@
 #include "document/material_library.h"
 #include "io/korv_writer.h"
 #include "tests/document/document_builders.h"
+#include "tests/document/saved_bytes.h"
 
 namespace korvan {
 namespace {
@@ -69,14 +70,7 @@ Document sample_document() {
     return doc;
 }
 
-// The bytes the native writer saves for the document.
-std::string saved_bytes(const Document& doc) {
-    const std::filesystem::path path =
-        std::filesystem::path(testing::TempDir()) / "commands_undo_test.korv";
-    EXPECT_TRUE(io::write_document(path, doc));
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::saved_bytes;
 
 // Byte equality of two saved files; a mismatch names the first line that differs rather
 // than printing both files.

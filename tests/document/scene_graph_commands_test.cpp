@@ -14,6 +14,7 @@
 #include "document/document.h"
 #include "io/korv_writer.h"
 #include "tests/document/document_builders.h"
+#include "tests/document/saved_bytes.h"
 
 namespace korvan {
 namespace {
@@ -37,12 +38,7 @@ Document make_document() {
     return doc;
 }
 
-std::string saved_bytes(const Document& doc) {
-    const auto path = std::filesystem::path(testing::TempDir()) / "scene_graph_commands.korv";
-    EXPECT_TRUE(io::write_document(path, doc));
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::saved_bytes;
 
 std::vector<SceneNode*> nodes(Document& doc, std::initializer_list<const char*> names) {
     std::vector<SceneNode*> out;
