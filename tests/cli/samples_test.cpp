@@ -101,7 +101,8 @@ TEST(SampleTownhouse, ShellWallsAreCutWhereTheOpeningsSit) {
     EXPECT_NEAR(townhouse(s, false).root().mesh.signed_volume(), walls + slabs, 1e-3);
 
     // Each opening's corners are vertices on its wall's outer plane.
-    const Mesh& mesh = townhouse(s).root().mesh;
+    const Document doc = townhouse(s);
+    const Mesh& mesh = doc.root().mesh;
     auto has_vertex = [&](Vec3 p) {
         for (const Vertex& v : mesh.vertices()) {
             if (std::abs(v.position.x - p.x) < 1e-5f && std::abs(v.position.y - p.y) < 1e-5f &&
