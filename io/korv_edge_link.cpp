@@ -1,7 +1,6 @@
 #include "io/korv_edge_link.h"
 
 #include <algorithm>
-#include <array>
 #include <span>
 #include <tuple>
 #include <utility>
@@ -16,74 +15,110 @@
 
 namespace korvan::io {
 
-VertexFans::VertexFans(const Mesh& mesh) : mesh_(&mesh) {
-    vertex_count_ = static_cast<std::uint32_t>(mesh.vertices().size());
+namespace {
+
+// Calls fn(h, end) for each half-edge of the alive face's ring that names the face, with the
+// vertex it runs to; stops at a broken link or after as many steps as there are half-edges.
+template <class Fn>
+void for_ring_sides(const Mesh& mesh, FaceId face, Fn&& fn) {
     const std::span<const HalfEdge> he = mesh.half_edges();
-    auto ring_side = [&](HalfEdgeId h) {
-        const HalfEdge& r = he[h];
-        return r.alive && mesh.face_usable(r.face) && r.next < he.size();
-    };
-    // Two passes (counts, then fill) keep each group in ascending half-edge id order.
-    offsets_.assign(std::size_t{vertex_count_} + 2, 0);
-    std::uint32_t total = 0;
-    for (HalfEdgeId h = 0; h < he.size(); ++h) {
-        if (!ring_side(h)) continue;
-        ++offsets_[group_of(he[h].origin) + 1];
-        ++total;
-    }
-    for (std::size_t g = 1; g < offsets_.size(); ++g) offsets_[g] += offsets_[g - 1];
-    order_.resize(total);
-    std::vector<std::uint32_t> fill(offsets_.begin(), offsets_.end() - 1);
-    for (HalfEdgeId h = 0; h < he.size(); ++h) {
-        if (ring_side(h)) order_[fill[group_of(he[h].origin)]++] = h;
-    }
-    fill = {};
-    auto by_key = [&](HalfEdgeId a, HalfEdgeId b) {
-        const auto ka = std::tuple(start_of(a), end_of(a), a);
-        const auto kb = std::tuple(start_of(b), end_of(b), b);
-        return ka < kb;
-    };
-    // A group is as long as its vertex's valence: sort it by insertion on cached keys
-    // (its start is the same throughout), unless it is long or the overflow group.
-    constexpr std::size_t kSmallGroup = 32;
-    std::array<std::pair<VertexId, HalfEdgeId>, kSmallGroup> keys;
-    for (std::uint32_t g = 0; g <= vertex_count_; ++g) {
-        const auto first = order_.begin() + offsets_[g], last = order_.begin() + offsets_[g + 1];
-        const auto n = static_cast<std::size_t>(last - first);
-        if (n < 2) continue;
-        if (g == vertex_count_ || n > kSmallGroup) {
-            std::sort(first, last, by_key);
-            continue;
-        }
-        for (std::size_t i = 0; i < n; ++i) {
-            const auto key = std::pair{end_of(first[i]), first[i]};
-            std::size_t j = i;
-            for (; j > 0 && key < keys[j - 1]; --j) keys[j] = keys[j - 1];
-            keys[j] = key;
-        }
-        for (std::size_t i = 0; i < n; ++i) first[i] = keys[i].second;
+    const HalfEdgeId start = mesh.faces()[face].half_edge;
+    std::size_t steps = 0;
+    for (HalfEdgeId h = start; h < he.size() && ++steps <= he.size();) {
+        const HalfEdgeId next = he[h].next;
+        if (next >= he.size()) break;
+        if (he[h].alive && he[h].face == face) fn(h, he[next].origin);
+        h = next;
+        if (h == start) break;
     }
 }
 
-VertexId VertexFans::start_of(HalfEdgeId h) const { return mesh_->half_edges()[h].origin; }
+}  // namespace
 
-VertexId VertexFans::end_of(HalfEdgeId h) const {
-    const std::span<const HalfEdge> he = mesh_->half_edges();
-    return he[he[h].next].origin;
+VertexFans::VertexFans(const Mesh& mesh) : mesh_(&mesh) {
+    vertex_count_ = static_cast<std::uint32_t>(mesh.vertices().size());
+    const std::span<const HalfEdge> he = mesh.half_edges();
+    const std::span<const Face> faces = mesh.faces();
+    // Two passes over the rings (counts, then placement), walking only the faced half of
+    // each face's block of half-edges.
+    offsets_.assign(std::size_t{vertex_count_} + 2, 0);
+    std::size_t total = 0;
+    for (FaceId f = 0; f < faces.size(); ++f) {
+        if (!faces[f].alive) continue;
+        for_ring_sides(mesh, f, [&](HalfEdgeId h, VertexId) {
+            ++offsets_[group_of(he[h].origin) + 1];
+            ++total;
+        });
+    }
+    for (std::size_t g = 1; g < offsets_.size(); ++g) offsets_[g] += offsets_[g - 1];
+    order_.resize(total);
+    ends_.resize(total);
+    {
+        std::vector<std::uint32_t> fill(offsets_.begin(), offsets_.end() - 1);
+        for (FaceId f = 0; f < faces.size(); ++f) {
+            if (!faces[f].alive) continue;
+            for_ring_sides(mesh, f, [&](HalfEdgeId h, VertexId end) {
+                const std::uint32_t at = fill[group_of(he[h].origin)]++;
+                order_[at] = h;
+                ends_[at] = end;
+            });
+        }
+    }
+    // Each group is sorted by (end, id); its start is the same throughout, except in the
+    // overflow group, sorted by (start, end, id). A group is as long as its vertex's valence,
+    // so insertion sort suits all but the longest.
+    constexpr std::uint32_t kSmallGroup = 32;
+    for (std::uint32_t g = 0; g <= vertex_count_; ++g) {
+        const std::uint32_t first = offsets_[g], n = offsets_[g + 1] - first;
+        if (n < 2) continue;
+        if (g < vertex_count_ && n <= kSmallGroup) {
+            for (std::uint32_t i = first + 1; i < first + n; ++i) {
+                const auto key = std::pair{ends_[i], order_[i]};
+                std::uint32_t j = i;
+                for (; j > first && key < std::pair{ends_[j - 1], order_[j - 1]}; --j) {
+                    ends_[j] = ends_[j - 1];
+                    order_[j] = order_[j - 1];
+                }
+                ends_[j] = key.first;
+                order_[j] = key.second;
+            }
+            continue;
+        }
+        std::vector<std::tuple<VertexId, VertexId, HalfEdgeId>> keys(n);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            keys[i] = {start_of(order_[first + i]), ends_[first + i], order_[first + i]};
+        }
+        std::sort(keys.begin(), keys.end());
+        for (std::uint32_t i = 0; i < n; ++i) {
+            ends_[first + i] = std::get<1>(keys[i]);
+            order_[first + i] = std::get<2>(keys[i]);
+        }
+    }
 }
 
 std::pair<std::uint32_t, std::uint32_t> VertexFans::find_range(VertexId start, VertexId end) const {
     const std::uint32_t g = group_of(start);
-    const auto first = order_.begin() + offsets_[g], last = order_.begin() + offsets_[g + 1];
+    // Only the overflow group mixes starts; elsewhere the key is the end vertex alone.
+    const bool mixed = g == vertex_count_;
+    const auto key_at = [&](std::uint32_t i) {
+        return std::pair{mixed ? start_of(order_[i]) : start, ends_[i]};
+    };
     const std::pair key{start, end};
-    auto lo = std::lower_bound(first, last, key, [&](HalfEdgeId h, const auto& k) {
-        return std::pair{start_of(h), end_of(h)} < k;
-    });
-    auto hi = std::upper_bound(lo, last, key, [&](const auto& k, HalfEdgeId h) {
-        return k < std::pair{start_of(h), end_of(h)};
-    });
-    return {static_cast<std::uint32_t>(lo - order_.begin()),
-            static_cast<std::uint32_t>(hi - order_.begin())};
+    // First position in [first, last) whose key is not below `key` (with `or_equal`: above).
+    const auto bound = [&](std::uint32_t first, std::uint32_t last, bool or_equal) {
+        while (first < last) {
+            const std::uint32_t mid = first + (last - first) / 2;
+            const auto k = key_at(mid);
+            if (k < key || (or_equal && k == key)) {
+                first = mid + 1;
+            } else {
+                last = mid;
+            }
+        }
+        return first;
+    };
+    const std::uint32_t lo = bound(offsets_[g], offsets_[g + 1], false);
+    return {lo, bound(lo, offsets_[g + 1], true)};
 }
 
 std::uint64_t VertexFans::link(Mesh& mesh) const {
@@ -102,9 +137,9 @@ std::uint64_t VertexFans::link(Mesh& mesh) const {
         std::uint32_t i = offsets_[g];
         const std::uint32_t group_end = offsets_[g + 1];
         while (i < group_end) {
-            const VertexId s = start_of(order_[i]), e = end_of(order_[i]);
+            const VertexId s = start_of(order_[i]), e = ends_[i];
             std::uint32_t j = i + 1;
-            while (j < group_end && start_of(order_[j]) == s && end_of(order_[j]) == e) ++j;
+            while (j < group_end && ends_[j] == e && start_of(order_[j]) == s) ++j;
             const std::uint32_t walkers = i, walkers_end = j;
             i = j;
             if (e <= s) continue;  // the reverse run came first and did the pairing

@@ -42,13 +42,13 @@ class VertexFans {
     // Positions [first, last) in order_ of the ring half-edges from start to end.
     std::pair<std::uint32_t, std::uint32_t> find_range(VertexId start, VertexId end) const;
     std::uint32_t group_of(VertexId v) const { return v < vertex_count_ ? v : vertex_count_; }
-    VertexId start_of(HalfEdgeId h) const;
-    VertexId end_of(HalfEdgeId h) const;
+    VertexId start_of(HalfEdgeId h) const { return mesh_->half_edges()[h].origin; }
 
     const Mesh* mesh_ = nullptr;
     std::uint32_t vertex_count_ = 0;
     std::vector<std::uint32_t> offsets_;  // group g is order_[offsets_[g], offsets_[g + 1])
     std::vector<HalfEdgeId> order_;
+    std::vector<VertexId> ends_;  // end vertex of order_[i]; saves a walk into the mesh
 };
 
 }  // namespace korvan::io
