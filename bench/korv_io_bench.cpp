@@ -6,6 +6,11 @@
 // Heap use is counted by replacing the global operator new/delete in this program, which
 // sees every allocation of the reader (its file buffer, mesh tables and scratch) whatever
 // the allocator later does with freed pages.
+//
+// Each repetition gets fresh pages for its big tables, and where first touches are slow (a
+// virtual machine) they dominate: a million-quad mesh is about 300 MB. Running with
+// GLIBC_TUNABLES=glibc.malloc.mmap_max=0 keeps freed pages in the process, so repetitions
+// after the first show the cost of formatting and parsing alone.
 
 #include <benchmark/benchmark.h>
 
