@@ -13,7 +13,7 @@ namespace korvan::cli {
 void install_fallback_model(Document& doc) {
     std::optional<Document> model =
         make_townhouse_document(kShellTownhouse, MaterialLibrary(default_materials()), true);
-    assert(model.has_value());  // the fixed spec always passes
+    assert(model.has_value());  // the fixed parameters always pass
     doc = std::move(*model);
 }
 

@@ -11,12 +11,12 @@ namespace {
 
 constexpr float kSillHeight = 0.9f;
 
-BlockPlan townhouse_block(const TownhouseSpec& spec) {
+BlockPlan townhouse_block(const TownhouseSpec& params) {
     BlockPlan block;
-    block.width = spec.width;
-    block.depth = spec.depth;
-    block.storeys = spec.storeys;
-    block.storey_height = spec.storey_height;
+    block.width = params.width;
+    block.depth = params.depth;
+    block.storeys = params.storeys;
+    block.storey_height = params.storey_height;
     return block;
 }
 
@@ -34,22 +34,22 @@ bool usable_size(float s) { return std::isfinite(s) && s > 0.0f; }
 
 }  // namespace
 
-const char* townhouse_spec_problem(const TownhouseSpec& spec) {
-    if (!usable_size(spec.width) || !usable_size(spec.depth) || !usable_size(spec.storey_height)) {
+const char* townhouse_spec_problem(const TownhouseSpec& params) {
+    if (!usable_size(params.width) || !usable_size(params.depth) || !usable_size(params.storey_height)) {
         return "width, depth and storey height must be finite and greater than 0";
     }
-    if (spec.storeys < 1 || spec.storeys > kMaxStoreys) return "storeys must be from 1 to 200";
-    const double height = static_cast<double>(spec.storeys) * spec.storey_height;
-    if (spec.width > kMaxSampleSize || spec.depth > kMaxSampleSize || height > kMaxSampleSize) {
+    if (params.storeys < 1 || params.storeys > kMaxStoreys) return "storeys must be from 1 to 200";
+    const double height = static_cast<double>(params.storeys) * params.storey_height;
+    if (params.width > kMaxSampleSize || params.depth > kMaxSampleSize || height > kMaxSampleSize) {
         return "width, depth and total height must be at most 10000 m";
     }
     return nullptr;
 }
 
-std::vector<OpeningSite> townhouse_openings(const TownhouseSpec& spec) {
+std::vector<OpeningSite> townhouse_openings(const TownhouseSpec& params) {
     std::vector<OpeningSite> sites;
-    const float mid = 0.5f * spec.width;
-    if (spec.door) {
+    const float mid = 0.5f * params.width;
+    if (params.door) {
         sites.push_back({OpeningKind::kDoor,
                          "door_go_2canh_90",
                          "Door",
@@ -58,29 +58,29 @@ std::vector<OpeningSite> townhouse_openings(const TownhouseSpec& spec) {
                          {mid, 0.0f, 0.0f},
                          {0.0f, -1.0f, 0.0f}});
     }
-    if (spec.windows) {
+    if (params.windows) {
         sites.push_back({OpeningKind::kWindow,
                          "window_nhom_120x140",
                          "Side window",
                          1.2f,
                          1.4f,
-                         {0.0f, 0.5f * spec.depth, kSillHeight},
+                         {0.0f, 0.5f * params.depth, kSillHeight},
                          {-1.0f, 0.0f, 0.0f}});
     }
-    if (spec.windows && spec.storeys >= 2) {
+    if (params.windows && params.storeys >= 2) {
         sites.push_back({OpeningKind::kWindow,
                          "window_ban_cong_180",
                          "Balcony window",
                          1.2f,
                          1.2f,
-                         {mid, 0.0f, spec.storey_height + kSillHeight},
+                         {mid, 0.0f, params.storey_height + kSillHeight},
                          {0.0f, -1.0f, 0.0f}});
     }
     return sites;
 }
 
-std::vector<Scene> townhouse_scenes(const TownhouseSpec& spec) {
-    const float w = spec.width, d = spec.depth, h = spec.storey_height;
+std::vector<Scene> townhouse_scenes(const TownhouseSpec& params) {
+    const float w = params.width, d = params.depth, h = params.storey_height;
     return {
         make_scene("Phối cảnh chính", {14.0f, -18.0f, 9.0f}, {0.5f * w, 0.5f * d, h}, 40.0f),
         make_scene("Mặt đứng", {0.5f * w, -22.0f, 4.0f}, {0.5f * w, 0.0f, h}, 35.0f),
@@ -88,9 +88,9 @@ std::vector<Scene> townhouse_scenes(const TownhouseSpec& spec) {
     };
 }
 
-Mesh make_townhouse_shell(const TownhouseSpec& spec, const MaterialLibrary& materials,
+Mesh make_townhouse_shell(const TownhouseSpec& params, const MaterialLibrary& materials,
                           std::span<const OpeningSite> cut) {
-    const BlockPlan block = townhouse_block(spec);
+    const BlockPlan block = townhouse_block(params);
     const SamplePaints paints = SamplePaints::from(materials);
     Mesh mesh;
     if (fits_hollow(block)) {
@@ -101,23 +101,23 @@ Mesh make_townhouse_shell(const TownhouseSpec& spec, const MaterialLibrary& mate
     return mesh;
 }
 
-Mesh make_townhouse_massing(const TownhouseSpec& spec, const MaterialLibrary& materials) {
+Mesh make_townhouse_massing(const TownhouseSpec& params, const MaterialLibrary& materials) {
     Mesh mesh;
-    add_massing_block(mesh, townhouse_block(spec), SamplePaints::from(materials));
+    add_massing_block(mesh, townhouse_block(params), SamplePaints::from(materials));
     return mesh;
 }
 
-std::optional<Document> make_townhouse_document(const TownhouseSpec& spec,
+std::optional<Document> make_townhouse_document(const TownhouseSpec& params,
                                                 const MaterialLibrary& materials,
                                                 bool with_openings) {
-    if (townhouse_spec_problem(spec) != nullptr) return std::nullopt;
+    if (townhouse_spec_problem(params) != nullptr) return std::nullopt;
     Document doc;
     doc.materials() = materials;
     std::vector<OpeningSite> sites;
-    if (with_openings) sites = townhouse_openings(spec);
-    doc.root().mesh = spec.hollow ? make_townhouse_shell(spec, materials, sites)
-                                  : make_townhouse_massing(spec, materials);
-    doc.scenes() = townhouse_scenes(spec);
+    if (with_openings) sites = townhouse_openings(params);
+    doc.root().mesh = params.hollow ? make_townhouse_shell(params, materials, sites)
+                                  : make_townhouse_massing(params, materials);
+    doc.scenes() = townhouse_scenes(params);
     if (with_openings) place_sites(doc, sites, doc.ensure_tag("Openings"));
     return doc;
 }

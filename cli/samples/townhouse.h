@@ -33,32 +33,32 @@ inline constexpr TownhouseSpec kGenTownhouse{5.0f, 12.0f, 2, 3.3f, true, true, f
 inline constexpr std::int32_t kMaxStoreys = 200;
 inline constexpr float kMaxSampleSize = 10000.0f;
 
-// Why the spec cannot be built (a static sentence without the verb's name), or null when it
+// Why the params cannot be built (a static sentence without the verb's name), or null when it
 // can: sizes must be finite and above 0, the storeys 1 to kMaxStoreys, and the width, depth
 // and whole height at most kMaxSampleSize metres.
-const char* townhouse_spec_problem(const TownhouseSpec& spec);
+const char* townhouse_spec_problem(const TownhouseSpec& params);
 
 // The door (front wall, centred), the side window (left wall, sill 0.9 m, halfway along) and,
-// from two storeys up, the balcony window over the door, as the spec's flags ask.
-std::vector<OpeningSite> townhouse_openings(const TownhouseSpec& spec);
+// from two storeys up, the balcony window over the door, as the params's flags ask.
+std::vector<OpeningSite> townhouse_openings(const TownhouseSpec& params);
 
-// "Phối cảnh chính", "Mặt đứng" and "Góc", framed on the spec's size.
-std::vector<Scene> townhouse_scenes(const TownhouseSpec& spec);
+// "Phối cảnh chính", "Mặt đứng" and "Góc", framed on the params's size.
+std::vector<Scene> townhouse_scenes(const TownhouseSpec& params);
 
 // The thin-wall shell: walls 0.15 m thick with the openings of `cut` cut through them,
 // a slab at the foot of each storey and a flat roof, every piece a closed solid. A plan too
 // small for 0.15 m walls and slabs (see fits_hollow) comes out as solid massing.
-Mesh make_townhouse_shell(const TownhouseSpec& spec, const MaterialLibrary& materials,
+Mesh make_townhouse_shell(const TownhouseSpec& params, const MaterialLibrary& materials,
                           std::span<const OpeningSite> cut);
 
 // One closed box per storey.
-Mesh make_townhouse_massing(const TownhouseSpec& spec, const MaterialLibrary& materials);
+Mesh make_townhouse_massing(const TownhouseSpec& params, const MaterialLibrary& materials);
 
 // A fresh document holding the library, the building in its root mesh (shell when hollow,
 // else massing), the three scenes and, with openings, the tag "Openings" and the door and
-// windows as component instances on it (their walls cut in a shell). Nothing for a spec that
+// windows as component instances on it (their walls cut in a shell). Nothing for a params that
 // townhouse_spec_problem refuses.
-std::optional<Document> make_townhouse_document(const TownhouseSpec& spec,
+std::optional<Document> make_townhouse_document(const TownhouseSpec& params,
                                                 const MaterialLibrary& materials,
                                                 bool with_openings);
 

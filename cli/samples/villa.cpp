@@ -20,23 +20,23 @@ constexpr float kCopingWidth = 0.4f;
 constexpr float kCopingHeight = 0.2f;
 constexpr float kWaterLevel = 0.15f;
 
-BlockPlan main_block(const VillaSpec& spec) {
+BlockPlan main_block(const VillaSpec& params) {
     BlockPlan block;
-    block.width = spec.width;
-    block.depth = spec.depth;
-    block.storeys = spec.storeys;
-    block.storey_height = spec.storey_height;
+    block.width = params.width;
+    block.depth = params.depth;
+    block.storeys = params.storeys;
+    block.storey_height = params.storey_height;
     return block;
 }
 
 // One storey against the main block's right wall, half as deep.
-BlockPlan wing_block(const VillaSpec& spec) {
+BlockPlan wing_block(const VillaSpec& params) {
     BlockPlan block;
-    block.x0 = spec.width;
-    block.width = spec.wing_width;
-    block.depth = 0.5f * spec.depth;
+    block.x0 = params.width;
+    block.width = params.wing_width;
+    block.depth = 0.5f * params.depth;
     block.storeys = 1;
-    block.storey_height = spec.storey_height;
+    block.storey_height = params.storey_height;
     block.left_wall = false;
     return block;
 }
@@ -45,12 +45,12 @@ struct PoolPlan {
     float x0 = 0.0f, x1 = 0.0f, y0 = 0.0f, y1 = 0.0f;
 };
 
-PoolPlan pool_plan(const VillaSpec& spec) {
-    return {spec.width, spec.width + spec.wing_width, 0.5f * spec.depth + kPoolSetback, spec.depth};
+PoolPlan pool_plan(const VillaSpec& params) {
+    return {params.width, params.width + params.wing_width, 0.5f * params.depth + kPoolSetback, params.depth};
 }
 
-void add_pool(Mesh& mesh, const VillaSpec& spec, const SamplePaints& paints) {
-    const PoolPlan p = pool_plan(spec);
+void add_pool(Mesh& mesh, const VillaSpec& params, const SamplePaints& paints) {
+    const PoolPlan p = pool_plan(params);
     SlabFrame coping;
     coping.origin = {p.x0, p.y0, kCopingHeight};
     coping.u_axis = {1.0f, 0.0f, 0.0f};
@@ -90,30 +90,30 @@ void add_block(Mesh& mesh, const BlockPlan& block, bool hollow, std::span<const 
     }
 }
 
-Mesh make_villa_mesh(const VillaSpec& spec, const MaterialLibrary& materials, bool hollow,
+Mesh make_villa_mesh(const VillaSpec& params, const MaterialLibrary& materials, bool hollow,
                      std::span<const OpeningSite> cut) {
     const SamplePaints paints = SamplePaints::from(materials);
     Mesh mesh;
-    add_block(mesh, main_block(spec), hollow, cut, paints);
-    add_block(mesh, wing_block(spec), hollow, cut, paints);
-    if (spec.pool) add_pool(mesh, spec, paints);
+    add_block(mesh, main_block(params), hollow, cut, paints);
+    add_block(mesh, wing_block(params), hollow, cut, paints);
+    if (params.pool) add_pool(mesh, params, paints);
     return mesh;
 }
 
 }  // namespace
 
-const char* villa_spec_problem(const VillaSpec& spec) {
-    const TownhouseSpec main{spec.width + spec.wing_width, spec.depth, spec.storeys,
-                             spec.storey_height};
-    if (!std::isfinite(spec.wing_width) || !(spec.wing_width > 0.0f) ||
-        !std::isfinite(spec.width) || !(spec.width > 0.0f)) {
+const char* villa_spec_problem(const VillaSpec& params) {
+    const TownhouseSpec main{params.width + params.wing_width, params.depth, params.storeys,
+                             params.storey_height};
+    if (!std::isfinite(params.wing_width) || !(params.wing_width > 0.0f) ||
+        !std::isfinite(params.width) || !(params.width > 0.0f)) {
         return "width and wing width must be finite and greater than 0";
     }
     return townhouse_spec_problem(main);
 }
 
-std::vector<OpeningSite> villa_openings(const VillaSpec& spec) {
-    const float w = spec.width, h = spec.storey_height;
+std::vector<OpeningSite> villa_openings(const VillaSpec& params) {
+    const float w = params.width, h = params.storey_height;
     const Vec3 front{0.0f, -1.0f, 0.0f};
     std::vector<OpeningSite> sites;
     sites.push_back({OpeningKind::kDoor,
@@ -124,7 +124,7 @@ std::vector<OpeningSite> villa_openings(const VillaSpec& spec) {
                      {0.5f * w, 0.0f, 0.0f},
                      front});
     std::size_t window = 0;
-    for (std::int32_t k = 0; k < spec.storeys; ++k) {
+    for (std::int32_t k = 0; k < params.storeys; ++k) {
         const float sill = static_cast<float>(k) * h + kSillHeight;
         for (const float x : {0.25f * w, 0.75f * w}) {
             sites.push_back({OpeningKind::kWindow,
@@ -150,14 +150,14 @@ std::vector<OpeningSite> villa_openings(const VillaSpec& spec) {
                      "Wing window",
                      1.2f,
                      1.4f,
-                     {w + 0.5f * spec.wing_width, 0.0f, kSillHeight},
+                     {w + 0.5f * params.wing_width, 0.0f, kSillHeight},
                      front});
     return sites;
 }
 
-std::vector<Scene> villa_scenes(const VillaSpec& spec) {
-    const float total = spec.width + spec.wing_width, d = spec.depth, h = spec.storey_height;
-    const float top = static_cast<float>(spec.storeys) * h;
+std::vector<Scene> villa_scenes(const VillaSpec& params) {
+    const float total = params.width + params.wing_width, d = params.depth, h = params.storey_height;
+    const float top = static_cast<float>(params.storeys) * h;
     const Vec3 middle{0.5f * total, 0.5f * d, h};
     std::vector<Scene> scenes{
         make_scene("Phối cảnh chính", {total + 6.0f, -1.5f * d, 2.5f * top}, middle, 40.0f),
@@ -165,33 +165,33 @@ std::vector<Scene> villa_scenes(const VillaSpec& spec) {
                    35.0f),
         make_scene("Góc", {-0.6f * total, -0.9f * d, 1.8f * top}, middle, 45.0f),
     };
-    if (spec.pool) {
-        const PoolPlan p = pool_plan(spec);
+    if (params.pool) {
+        const PoolPlan p = pool_plan(params);
         scenes.push_back(make_scene("Hồ bơi", {total + 6.0f, d + 6.0f, 6.0f},
                                     {0.5f * (p.x0 + p.x1), 0.5f * (p.y0 + p.y1), 0.0f}, 45.0f));
     }
     return scenes;
 }
 
-Mesh make_villa_shell(const VillaSpec& spec, const MaterialLibrary& materials,
+Mesh make_villa_shell(const VillaSpec& params, const MaterialLibrary& materials,
                       std::span<const OpeningSite> cut) {
-    return make_villa_mesh(spec, materials, true, cut);
+    return make_villa_mesh(params, materials, true, cut);
 }
 
-Mesh make_villa_massing(const VillaSpec& spec, const MaterialLibrary& materials) {
-    return make_villa_mesh(spec, materials, false, {});
+Mesh make_villa_massing(const VillaSpec& params, const MaterialLibrary& materials) {
+    return make_villa_mesh(params, materials, false, {});
 }
 
-std::optional<Document> make_villa_document(const VillaSpec& spec, const MaterialLibrary& materials,
+std::optional<Document> make_villa_document(const VillaSpec& params, const MaterialLibrary& materials,
                                             bool with_openings) {
-    if (villa_spec_problem(spec) != nullptr) return std::nullopt;
+    if (villa_spec_problem(params) != nullptr) return std::nullopt;
     Document doc;
     doc.materials() = materials;
     std::vector<OpeningSite> sites;
-    if (with_openings) sites = villa_openings(spec);
-    doc.root().mesh = spec.hollow ? make_villa_shell(spec, materials, sites)
-                                  : make_villa_massing(spec, materials);
-    doc.scenes() = villa_scenes(spec);
+    if (with_openings) sites = villa_openings(params);
+    doc.root().mesh = params.hollow ? make_villa_shell(params, materials, sites)
+                                  : make_villa_massing(params, materials);
+    doc.scenes() = villa_scenes(params);
     if (with_openings) place_sites(doc, sites, doc.ensure_tag("Openings"));
     return doc;
 }

@@ -21,25 +21,25 @@ namespace {
 
 MaterialLibrary library() { return MaterialLibrary(default_materials()); }
 
-Document townhouse(const TownhouseSpec& spec, bool with_openings = true) {
-    std::optional<Document> doc = make_townhouse_document(spec, library(), with_openings);
+Document townhouse(const TownhouseSpec& params, bool with_openings = true) {
+    std::optional<Document> doc = make_townhouse_document(params, library(), with_openings);
     EXPECT_TRUE(doc.has_value());
     return doc ? std::move(*doc) : Document{};
 }
 
-Document villa(const VillaSpec& spec, bool with_openings = true) {
-    std::optional<Document> doc = make_villa_document(spec, library(), with_openings);
+Document villa(const VillaSpec& params, bool with_openings = true) {
+    std::optional<Document> doc = make_villa_document(params, library(), with_openings);
     EXPECT_TRUE(doc.has_value());
     return doc ? std::move(*doc) : Document{};
 }
 
-TownhouseSpec with(TownhouseSpec spec, float width, float depth, std::int32_t storeys,
+TownhouseSpec with(TownhouseSpec params, float width, float depth, std::int32_t storeys,
                    float storey_height) {
-    spec.width = width;
-    spec.depth = depth;
-    spec.storeys = storeys;
-    spec.storey_height = storey_height;
-    return spec;
+    params.width = width;
+    params.depth = depth;
+    params.storeys = storeys;
+    params.storey_height = storey_height;
+    return params;
 }
 
 void expect_all_closed(const Document& doc) {
@@ -66,7 +66,7 @@ TEST(SampleTownhouse, EverySolidIsClosedWithPositiveVolume) {
     massing.hollow = false;
     struct Row {
         const char* what;
-        TownhouseSpec spec;
+        TownhouseSpec params;
         std::size_t pieces;  // closed solids in the root mesh
     };
     const Row rows[] = {
@@ -83,7 +83,7 @@ TEST(SampleTownhouse, EverySolidIsClosedWithPositiveVolume) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const Document doc = townhouse(row.spec);
+        const Document doc = townhouse(row.params);
         expect_all_closed(doc);
         EXPECT_EQ(test::piece_volumes(doc.root().mesh).size(), row.pieces);
     }
@@ -148,7 +148,7 @@ TEST(SampleTownhouse, ScenesAreNamedAndFramedOnTheSpec) {
 TEST(SampleTownhouse, OpeningsFollowTheFlagsAndStoreys) {
     struct Row {
         const char* what;
-        TownhouseSpec spec;
+        TownhouseSpec params;
         bool with_openings;
         std::vector<std::string> instances;
     };
@@ -173,7 +173,7 @@ TEST(SampleTownhouse, OpeningsFollowTheFlagsAndStoreys) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const Document doc = townhouse(row.spec, row.with_openings);
+        const Document doc = townhouse(row.params, row.with_openings);
         EXPECT_EQ(instance_definitions(doc), row.instances);
         EXPECT_EQ(doc.definitions().size(), row.instances.size());
         const std::int32_t tag = doc.find_tag("Openings");
@@ -217,7 +217,7 @@ TEST(SampleTownhouse, RefusesSpecsItCannotBuild) {
     const float inf = std::numeric_limits<float>::infinity();
     struct Row {
         const char* what;
-        TownhouseSpec spec;
+        TownhouseSpec params;
     };
     const Row rows[] = {
         {"NaN width", with(kGenTownhouse, nan, 12, 2, 3)},
@@ -230,10 +230,10 @@ TEST(SampleTownhouse, RefusesSpecsItCannotBuild) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const char* problem = townhouse_spec_problem(row.spec);
+        const char* problem = townhouse_spec_problem(row.params);
         ASSERT_NE(problem, nullptr);
         EXPECT_GT(std::strlen(problem), 0u);
-        EXPECT_FALSE(make_townhouse_document(row.spec, library(), true).has_value());
+        EXPECT_FALSE(make_townhouse_document(row.params, library(), true).has_value());
     }
     EXPECT_EQ(townhouse_spec_problem(with(kGenTownhouse, 5, 12, kMaxStoreys, 3)), nullptr);
 }
@@ -289,7 +289,7 @@ TEST(FallbackModel, IsTheShellTownhouseWithItsThreeOpenings) {
 TEST(SampleVilla, EverySolidIsClosedAndScenesFollowThePool) {
     struct Row {
         const char* what;
-        VillaSpec spec;
+        VillaSpec params;
         std::size_t pieces;
         std::size_t scenes;
     };
@@ -309,7 +309,7 @@ TEST(SampleVilla, EverySolidIsClosedAndScenesFollowThePool) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const Document doc = villa(row.spec);
+        const Document doc = villa(row.params);
         expect_all_closed(doc);
         EXPECT_EQ(test::piece_volumes(doc.root().mesh).size(), row.pieces);
         EXPECT_EQ(doc.scenes().size(), row.scenes);
