@@ -33,16 +33,16 @@ inline constexpr TownhouseSpec kGenTownhouse{5.0f, 12.0f, 2, 3.3f, true, true, f
 inline constexpr std::int32_t kMaxStoreys = 200;
 inline constexpr float kMaxSampleSize = 10000.0f;
 
-// Why the params cannot be built (a static sentence without the verb's name), or null when it
+// Why the parameters cannot be built (a static sentence without the verb's name), or null when it
 // can: sizes must be finite and above 0, the storeys 1 to kMaxStoreys, and the width, depth
 // and whole height at most kMaxSampleSize metres.
 const char* townhouse_spec_problem(const TownhouseSpec& params);
 
 // The door (front wall, centred), the side window (left wall, sill 0.9 m, halfway along) and,
-// from two storeys up, the balcony window over the door, as the params's flags ask.
+// from two storeys up, the balcony window over the door, as the parameters' flags ask.
 std::vector<OpeningSite> townhouse_openings(const TownhouseSpec& params);
 
-// "Phối cảnh chính", "Mặt đứng" and "Góc", framed on the params's size.
+// "Phối cảnh chính", "Mặt đứng" and "Góc", framed on the house's size.
 std::vector<Scene> townhouse_scenes(const TownhouseSpec& params);
 
 // The thin-wall shell: walls 0.15 m thick with the openings of `cut` cut through them,
@@ -56,7 +56,7 @@ Mesh make_townhouse_massing(const TownhouseSpec& params, const MaterialLibrary& 
 
 // A fresh document holding the library, the building in its root mesh (shell when hollow,
 // else massing), the three scenes and, with openings, the tag "Openings" and the door and
-// windows as component instances on it (their walls cut in a shell). Nothing for a params that
+// windows as component instances on it (their walls cut in a shell). Nothing for parameters that
 // townhouse_spec_problem refuses.
 std::optional<Document> make_townhouse_document(const TownhouseSpec& params,
                                                 const MaterialLibrary& materials,

@@ -27,7 +27,7 @@ struct VillaSpec {
 inline constexpr VillaSpec kShellVilla{12.0f, 16.0f, 2, 3.5f, 6.0f, false, true};
 inline constexpr VillaSpec kGenVilla{12.0f, 16.0f, 2, 3.5f, 6.0f, false, false};
 
-// Why the params cannot be built, or null; the townhouse's limits, with the wing counted in
+// Why the parameters cannot be built, or null; the townhouse's limits, with the wing counted in
 // the width.
 const char* villa_spec_problem(const VillaSpec& params);
 
