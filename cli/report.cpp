@@ -5,8 +5,7 @@
 
 namespace korvan::cli {
 
-void append_quoted_path(std::string& out, const std::filesystem::path& path) {
-    const std::string text = path.string();  // on POSIX the native bytes, which are UTF-8 here
+void append_quoted(std::string& out, std::string_view text) {
     out.reserve(out.size() + text.size() + 2);
     out.push_back('"');
     for (char c : text) {
@@ -14,6 +13,16 @@ void append_quoted_path(std::string& out, const std::filesystem::path& path) {
         out.push_back(c);
     }
     out.push_back('"');
+}
+
+void append_int(std::string& out, std::int64_t value) {
+    char buf[24];
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
+}
+
+void append_quoted_path(std::string& out, const std::filesystem::path& path) {
+    // On POSIX the native bytes, which are UTF-8 here.
+    append_quoted(out, path.string());
 }
 
 std::string quoted_path(const std::filesystem::path& path) {

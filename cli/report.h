@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -10,6 +11,11 @@ namespace korvan::cli {
 // backslash; the bytes are the path's UTF-8 form.
 std::string quoted_path(const std::filesystem::path& path);
 void append_quoted_path(std::string& out, const std::filesystem::path& path);
+
+// Appends text in double quotes with quotes and backslashes escaped, as paths are printed.
+void append_quoted(std::string& out, std::string_view text);
+// Appends a decimal integer.
+void append_int(std::string& out, std::int64_t value);
 
 // Appends a number the way reports print floats: six significant digits, exponent form
 // when needed (the classic "%g").

@@ -27,23 +27,9 @@ void append_uint(std::string& out, std::uint64_t value) {
     out.append(buf, end);
 }
 
-void append_int(std::string& out, std::int64_t value) {
-    char buf[24];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    out.append(buf, end);
-}
 
 void append_point(std::string& out, const Vec3& p) { append_vec3(out, p.x, p.y, p.z); }
 
-// Text in double quotes with quotes and backslashes escaped, as paths are printed.
-void append_quoted_text(std::string& out, std::string_view text) {
-    out += '"';
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    out += '"';
-}
 
 Vec3 to_vec3(const Float3& f) { return {f[0], f[1], f[2]}; }
 
@@ -166,7 +152,7 @@ int run_dims(const VerbCall& call) {
         out += "  len=";
         append_float(out, distance(d.a, d.b));
         out += " label=";
-        append_quoted_text(out, d.label);
+        append_quoted(out, d.label);
         out += " a=";
         append_point(out, d.a);
         out += " b=";
@@ -334,7 +320,7 @@ int run_labels(const VerbCall& call) {
         std::string out = "added=1 label_index=";
         append_int(out, command.index());
         out += " text=";
-        append_quoted_text(out, label.text);
+        append_quoted(out, label.text);
         return finish(call, *doc, std::move(out));
     }
     if (o.delete_) {
@@ -354,7 +340,7 @@ int run_labels(const VerbCall& call) {
         std::string out = "deleted=1 label_index=";
         append_uint(out, o.index.value);
         out += " text=";
-        append_quoted_text(out, text);
+        append_quoted(out, text);
         return finish(call, *doc, std::move(out));
     }
 
@@ -366,7 +352,7 @@ int run_labels(const VerbCall& call) {
         out += "\n[";
         append_uint(out, i);
         out += "] text=";
-        append_quoted_text(out, l.text);
+        append_quoted(out, l.text);
         out += " at=";
         append_point(out, l.position);
         out += " h=";

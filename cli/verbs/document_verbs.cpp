@@ -21,22 +21,6 @@
 
 namespace korvan::cli {
 
-void append_quoted(std::string& out, std::string_view text) {
-    out += '"';
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    out += '"';
-}
-
-void append_int(std::string& out, std::int64_t value) {
-    char buf[24];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    (void)ec;
-    out.append(buf, end);
-}
-
 int finish_report(const VerbCall& call, const Document& doc, std::string report, int ok_code) {
     // A run that found nothing to do writes nothing.
     const std::optional<std::filesystem::path> target =

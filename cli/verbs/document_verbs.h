@@ -38,9 +38,6 @@ int run_batch_rename(const VerbCall& call);
 int run_isolate(const VerbCall& call);
 
 // Shared by the two files.
-// Appends text in double quotes with quotes and backslashes escaped, as paths print.
-void append_quoted(std::string& out, std::string_view text);
-void append_int(std::string& out, std::int64_t value);
 // Saves when the call names a file (--out, or --in for write-back verbs), then prints the
 // report with ", saved to " and the path added to its first line. Returns the exit code:
 // `ok_code` after a report, kExitFailure when the save failed (nothing printed then).
