@@ -8,6 +8,7 @@
 #include "cli/verbs/document_verbs.h"
 #include "cli/verbs/model_files.h"
 #include "cli/verbs/modelling.h"
+#include "cli/verbs/sample_verbs.h"
 
 namespace korvan::cli {
 namespace {
@@ -64,23 +65,23 @@ constexpr VerbSpec kVerbs[] = {
      "the thin-wall shell townhouse (5 x 12 m, 2 storeys of 3.3 m, door and windows), the model\n"
      "every verb uses without --in (make_townhouse_document); dir: .korv + beauty BMP,\n"
      "file.korv: the native file, file.obj: an OBJ (--korvan writes the native file as well)",
-     run_not_built},
+     run_townhouse_generator},
     {"shell-villa", 0, "--out dir|file.korv|file.obj [--korvan]",
      "the thin-wall shell villa (12 x 16 m, 2 storeys of 3.5 m, 6 m wing; make_villa_document);\n"
      "the same --out rules as shell-townhouse",
-     run_not_built},
+     run_villa_generator},
     {"gen-townhouse", 0,
      "[--bwidth W] [--bdepth D] [--storeys N] [--storey-height H] [--no-door] [--no-windows] "
      "[--hollow] --out dir|file.korv|file.obj [--korvan]",
      "parametric townhouse (defaults 5 x 12 m, 2 storeys of 3.3 m) as solid storey massing,\n"
      "or a thin-wall shell with --hollow; the same --out rules as shell-townhouse",
-     run_not_built},
+     run_townhouse_generator},
     {"gen-villa", 0,
      "[--bwidth W] [--bdepth D] [--storeys N] [--storey-height H] [--wing-width W] [--pool] "
      "[--hollow] --out dir|file.korv|file.obj [--korvan]",
      "parametric villa (defaults 12 x 16 m, 2 storeys of 3.5 m, 6 m wing) as solid massing,\n"
      "or a thin-wall shell with --hollow; the same --out rules as shell-townhouse",
-     run_not_built},
+     run_villa_generator},
     {"openings-demo", 0, "--out dir",
      "demo: the townhouse with its door and window components placed by the opening tool",
      run_not_built},
@@ -570,23 +571,23 @@ constexpr VerbSpec kVerbs[] = {
      "place a door component, default id door_go_2canh_90 (PlaceOpeningCommand), making a\n"
      "fallback definition when the id is not registered: \"Placed door \"NAME\", N total "
      "instances\"",
-     run_not_built},
+     run_place_opening},
     {"place-window", kModelEdit,
      "[file.korv | --in file.korv] [--width W] [--height H] [--at X,Y,Z] [--normal X,Y,Z] "
      "[--id DEF] --out file.korv",
      "place a window component, default id window_nhom_120x140 (PlaceOpeningCommand), making\n"
      "a fallback definition when the id is not registered",
-     run_not_built},
+     run_place_opening},
     {"create-instance", kModelEdit,
      "[file.korv | --in file.korv] --def-id ID [--at X,Y,Z] [--name NAME] --out file.korv",
      "one instance of a registered definition, default name \"Instance\"\n"
      "(CreateInstanceCommand); an unregistered --def-id fails without writing (exit 1)",
-     run_not_built},
+     run_create_instance},
     {"instance-array", kModelEdit,
      "[file.korv | --in file.korv] --def-id ID --count N --step X,Y,Z --out file.korv",
      "instances \"Array 1\" ... \"Array N\" of a definition at --step x i\n"
      "(ArrayInstancesCommand); an unknown id fails and names defs, place-door and place-window",
-     run_not_built},
+     run_instance_array},
 
     // Edge, vertex and shape edits.
     {"soften", kModelQuery, "[file.korv | --in file.korv] [--angle DEG] [--out file.korv]",

@@ -136,6 +136,14 @@ Mat4 opening_transform(const Vec3& at, const Vec3& normal) {
     return t;
 }
 
+PlacementResult refuse(const char* message) {
+    PlacementResult result;
+    result.message = message;
+    return result;
+}
+
+}  // namespace
+
 std::uint64_t count_all_instances(const Document& doc) {
     std::uint64_t count = 0;
     walk_nodes(doc.root(), [&](const SceneNode& node, std::size_t) {
@@ -144,14 +152,6 @@ std::uint64_t count_all_instances(const Document& doc) {
     });
     return count;
 }
-
-PlacementResult refuse(const char* message) {
-    PlacementResult result;
-    result.message = message;
-    return result;
-}
-
-}  // namespace
 
 PlacementRequest opening_request(OpeningKind kind) {
     const KindTraits t = traits(kind);

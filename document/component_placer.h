@@ -63,4 +63,7 @@ struct PlacementResult {
 // unusable id (empty after defaulting, or holding a tab or line break).
 PlacementResult place_opening(Document& doc, const PlacementRequest& request);
 
+// Component instances anywhere in the document's tree.
+std::uint64_t count_all_instances(const Document& doc);
+
 }  // namespace korvan

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "cli/verb_table.h"
+
+namespace korvan::cli {
+
+// shell-townhouse and gen-townhouse: the townhouse by the verb's parameters, written by --out.
+int run_townhouse_generator(const VerbCall& call);
+// shell-villa and gen-villa.
+int run_villa_generator(const VerbCall& call);
+// place-door and place-window through PlaceOpeningCommand.
+int run_place_opening(const VerbCall& call);
+int run_create_instance(const VerbCall& call);
+int run_instance_array(const VerbCall& call);
+
+}  // namespace korvan::cli
