@@ -66,31 +66,30 @@ int write_sample(const VerbCall& call, const Document& doc) {
     return kExitOk;
 }
 
-TownhouseSpec townhouse_params(const VerbCall& call) {
-    if (call.verb == "shell-townhouse") return kShellTownhouse;
-    const Options& o = call.options;
-    TownhouseSpec params = kGenTownhouse;
+// The size options both generators share; the defaults differ per building.
+template <class Params>
+Params with_size_options(Params params, const Options& o) {
     if (o.bwidth.given) params.width = o.bwidth.value;
     if (o.bdepth.given) params.depth = o.bdepth.value;
     params.storeys = o.storeys;
     if (o.storey_height.given) params.storey_height = o.storey_height.value;
-    params.door = !o.no_door;
-    params.windows = !o.no_windows;
     params.hollow = o.hollow;
+    return params;
+}
+
+TownhouseSpec townhouse_params(const VerbCall& call) {
+    if (call.verb == "shell-townhouse") return kShellTownhouse;
+    TownhouseSpec params = with_size_options(kGenTownhouse, call.options);
+    params.door = !call.options.no_door;
+    params.windows = !call.options.no_windows;
     return params;
 }
 
 VillaSpec villa_params(const VerbCall& call) {
     if (call.verb == "shell-villa") return kShellVilla;
-    const Options& o = call.options;
-    VillaSpec params = kGenVilla;
-    if (o.bwidth.given) params.width = o.bwidth.value;
-    if (o.bdepth.given) params.depth = o.bdepth.value;
-    params.storeys = o.storeys;
-    if (o.storey_height.given) params.storey_height = o.storey_height.value;
-    params.wing_width = o.wing_width;
-    params.pool = o.pool;
-    params.hollow = o.hollow;
+    VillaSpec params = with_size_options(kGenVilla, call.options);
+    params.wing_width = call.options.wing_width;
+    params.pool = call.options.pool;
     return params;
 }
 

@@ -36,7 +36,18 @@ std::vector<std::string> instance_definitions(const Document& doc) {
     return ids;
 }
 
-bool is_empty_dir(const fs::path& dir) { return fs::is_empty(dir); }
+// Runs args in an empty folder and expects exit 1, exactly err, and the folder still empty.
+void expect_refused(const std::vector<std::string>& args, const std::string& err) {
+    std::string trace;
+    for (const std::string& a : args) trace += a + ' ';
+    SCOPED_TRACE(trace);
+    const fs::path dir = test::fresh_temp_dir();
+    const test::CliRun run = run_cli(args, dir);
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, err);
+    EXPECT_TRUE(fs::is_empty(dir));
+}
 
 TEST(SampleVerbs, GeneratorsWriteTheNativeFileWithTheRequestedOpenings) {
     struct Case {
@@ -110,15 +121,7 @@ TEST(SampleVerbs, RefusalsAndUnbuiltFormsWriteNothing) {
          "gen-townhouse: storeys must be from 1 to 200\n"},
         {{"gen-villa", "--bwidth", "0", "--out", "a.korv"}, "--bwidth must be a positive float\n"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0] + " " + c.args.back());
-        const fs::path dir = test::fresh_temp_dir();
-        const test::CliRun run = run_cli(c.args, dir);
-        EXPECT_EQ(run.exit_code, 1);
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, c.err);
-        EXPECT_TRUE(is_empty_dir(dir));
-    }
+    for (const Case& c : cases) expect_refused(c.args, c.err);
 }
 
 TEST(SampleVerbs, UnwritableTargetFailsWithTheSessionMessage) {
@@ -211,15 +214,7 @@ TEST(PlacementVerbs, RefusalsWriteNothing) {
         {{"place-window", "--id", "bad\tid", "--out", "x.korv"},
          "place-window: definition id must not hold a tab or line break\n"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.args[2]);
-        const fs::path dir = test::fresh_temp_dir();
-        const test::CliRun run = run_cli(c.args, dir);
-        EXPECT_EQ(run.exit_code, 1);
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, c.err);
-        EXPECT_TRUE(is_empty_dir(dir));
-    }
+    for (const Case& c : cases) expect_refused(c.args, c.err);
 }
 
 }  // namespace
