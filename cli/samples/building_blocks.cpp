@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "document/document.h"
@@ -138,6 +139,17 @@ void place_sites(Document& doc, std::span<const OpeningSite> sites, std::int32_t
         [[maybe_unused]] const bool placed = place_opening(doc, request).ok;
         assert(placed);
     }
+}
+
+Document make_sample_document(const MaterialLibrary& materials, Mesh building,
+                              std::vector<Scene> scenes, std::span<const OpeningSite> sites,
+                              bool with_openings) {
+    Document doc;
+    doc.materials() = materials;
+    doc.root().mesh = std::move(building);
+    doc.scenes() = std::move(scenes);
+    if (with_openings) place_sites(doc, sites, doc.ensure_tag("Openings"));
+    return doc;
 }
 
 }  // namespace korvan::cli

@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/mesh.h"
 #include "core/vec3.h"
 #include "document/component_placer.h"
+#include "document/document.h"
+#include "document/scene.h"
 
 // Pieces shared by the sample buildings: the openings they place, the paints they use, and
 // the hollow and solid blocks their root meshes are made of.
@@ -78,5 +81,11 @@ void add_massing_block(Mesh& mesh, const BlockPlan& block, const SamplePaints& p
 
 // Places each site as a component instance on the given tag through the component placer.
 void place_sites(Document& doc, std::span<const OpeningSite> sites, std::int32_t tag);
+
+// A sample document: the library, the building as the root mesh, the scenes and, with
+// openings, the tag "Openings" (even when no site is left) with an instance per site on it.
+Document make_sample_document(const MaterialLibrary& materials, Mesh building,
+                              std::vector<Scene> scenes, std::span<const OpeningSite> sites,
+                              bool with_openings);
 
 }  // namespace korvan::cli

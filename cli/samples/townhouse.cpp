@@ -35,7 +35,8 @@ bool usable_size(float s) { return std::isfinite(s) && s > 0.0f; }
 }  // namespace
 
 const char* townhouse_spec_problem(const TownhouseSpec& params) {
-    if (!usable_size(params.width) || !usable_size(params.depth) || !usable_size(params.storey_height)) {
+    if (!usable_size(params.width) || !usable_size(params.depth) ||
+        !usable_size(params.storey_height)) {
         return "width, depth and storey height must be finite and greater than 0";
     }
     if (params.storeys < 1 || params.storeys > kMaxStoreys) return "storeys must be from 1 to 200";
@@ -111,15 +112,12 @@ std::optional<Document> make_townhouse_document(const TownhouseSpec& params,
                                                 const MaterialLibrary& materials,
                                                 bool with_openings) {
     if (townhouse_spec_problem(params) != nullptr) return std::nullopt;
-    Document doc;
-    doc.materials() = materials;
     std::vector<OpeningSite> sites;
     if (with_openings) sites = townhouse_openings(params);
-    doc.root().mesh = params.hollow ? make_townhouse_shell(params, materials, sites)
+    Mesh building = params.hollow ? make_townhouse_shell(params, materials, sites)
                                   : make_townhouse_massing(params, materials);
-    doc.scenes() = townhouse_scenes(params);
-    if (with_openings) place_sites(doc, sites, doc.ensure_tag("Openings"));
-    return doc;
+    return make_sample_document(materials, std::move(building), townhouse_scenes(params), sites,
+                                with_openings);
 }
 
 }  // namespace korvan::cli

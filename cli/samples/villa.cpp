@@ -46,7 +46,8 @@ struct PoolPlan {
 };
 
 PoolPlan pool_plan(const VillaSpec& params) {
-    return {params.width, params.width + params.wing_width, 0.5f * params.depth + kPoolSetback, params.depth};
+    return {params.width, params.width + params.wing_width, 0.5f * params.depth + kPoolSetback,
+            params.depth};
 }
 
 void add_pool(Mesh& mesh, const VillaSpec& params, const SamplePaints& paints) {
@@ -156,7 +157,8 @@ std::vector<OpeningSite> villa_openings(const VillaSpec& params) {
 }
 
 std::vector<Scene> villa_scenes(const VillaSpec& params) {
-    const float total = params.width + params.wing_width, d = params.depth, h = params.storey_height;
+    const float total = params.width + params.wing_width, d = params.depth,
+                h = params.storey_height;
     const float top = static_cast<float>(params.storeys) * h;
     const Vec3 middle{0.5f * total, 0.5f * d, h};
     std::vector<Scene> scenes{
@@ -182,18 +184,15 @@ Mesh make_villa_massing(const VillaSpec& params, const MaterialLibrary& material
     return make_villa_mesh(params, materials, false, {});
 }
 
-std::optional<Document> make_villa_document(const VillaSpec& params, const MaterialLibrary& materials,
-                                            bool with_openings) {
+std::optional<Document> make_villa_document(const VillaSpec& params,
+                                            const MaterialLibrary& materials, bool with_openings) {
     if (villa_spec_problem(params) != nullptr) return std::nullopt;
-    Document doc;
-    doc.materials() = materials;
     std::vector<OpeningSite> sites;
     if (with_openings) sites = villa_openings(params);
-    doc.root().mesh = params.hollow ? make_villa_shell(params, materials, sites)
+    Mesh building = params.hollow ? make_villa_shell(params, materials, sites)
                                   : make_villa_massing(params, materials);
-    doc.scenes() = villa_scenes(params);
-    if (with_openings) place_sites(doc, sites, doc.ensure_tag("Openings"));
-    return doc;
+    return make_sample_document(materials, std::move(building), villa_scenes(params), sites,
+                                with_openings);
 }
 
 }  // namespace korvan::cli
