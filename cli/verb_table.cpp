@@ -6,6 +6,7 @@
 #include "cli/mcp.h"
 #include "cli/verbs/annotations.h"
 #include "cli/verbs/document_verbs.h"
+#include "cli/verbs/face_edits.h"
 #include "cli/verbs/model_files.h"
 #include "cli/verbs/modelling.h"
 #include "cli/verbs/sample_verbs.h"
@@ -433,67 +434,67 @@ constexpr VerbSpec kVerbs[] = {
      "(CutOpeningCommand); refuses an opening that does not fit the face (exit 1)",
      run_not_built},
     {"faces-erase", kModelEdit, "[file.korv | --in file.korv] --faces N0,N1,... --out file.korv",
-     "erase the listed faces (EraseFacesCommand); dead or invalid ids are skipped", run_not_built},
+     "erase the listed faces (EraseFacesCommand); dead or invalid ids are skipped", run_faces_erase},
     {"faces-hide", kModelEdit, "[file.korv | --in file.korv] --faces N0,N1,... --out file.korv",
      "soft-hide the listed faces (Mesh::hide_face); dead or invalid ids are skipped",
-     run_not_built},
+     run_faces_visibility},
     {"faces-show", kModelEdit, "[file.korv | --in file.korv] --faces N0,N1,... --out file.korv",
      "show the listed faces again (Mesh::show_face); dead or invalid ids are skipped",
-     run_not_built},
+     run_faces_visibility},
     {"faces-paint", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... --mat M --out file.korv",
-     "give the listed faces material M (Mesh::set_face_material)", run_not_built},
+     "give the listed faces material M (Mesh::set_face_material)", run_faces_paint},
     {"faces-set-layer", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... --layer L --out file.korv",
-     "put the listed faces on layer L (Mesh::set_face_layer)", run_not_built},
+     "put the listed faces on layer L (Mesh::set_face_layer)", run_faces_set_layer},
     {"faces-reverse", kModelEdit, "[file.korv | --in file.korv] --faces N0,N1,... --out file.korv",
-     "reverse the winding of each listed face (Mesh::reverse_faces)", run_not_built},
+     "reverse the winding of each listed face (Mesh::reverse_faces)", run_faces_reverse},
     {"join-faces", kModelEdit,
      "[file.korv | --in file.korv] [--faces N0,N1,...] [--eps E] --out file.korv",
      "merge adjacent coplanar faces within --eps by softening their shared edges\n"
      "(Mesh::merge_coplanar_faces)",
-     run_not_built},
+     run_join_faces},
     {"faces-flatten", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... --point X,Y,Z --normal X,Y,Z "
      "--out file.korv",
-     "project the selection's vertices onto a plane (Mesh::flatten_faces_to_plane)", run_not_built},
+     "project the selection's vertices onto a plane (Mesh::flatten_faces_to_plane)", run_faces_flatten},
     {"faces-mirror", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... --point X,Y,Z --normal X,Y,Z "
      "--out file.korv",
      "mirror the selection as new geometry with reversed winding (Mesh::mirror_faces)",
-     run_not_built},
+     run_faces_mirror},
     {"faces-scale", kModelEdit,
-     "[file.korv | --in file.korv] --faces N0,N1,... --pivot X,Y,Z --scale X,Y,Z "
+     "[file.korv | --in file.korv] --faces N0,N1,... --pivot X,Y,Z --scale S "
      "--out file.korv",
-     "scale the selection's vertices about --pivot (Mesh::scale_faces)", run_not_built},
+     "scale the selection's vertices about --pivot (Mesh::scale_faces)", run_faces_scale},
     {"faces-scale-frame", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... --size X,Y,Z --out file.korv",
      "scale the selection to an absolute size along its principal axes\n"
      "(Mesh::scale_faces_in_frame)",
-     run_not_built},
+     run_faces_scale_frame},
     {"faces-translate", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... --translate X,Y,Z --out file.korv",
-     "move the selection's vertices by --translate (Mesh::translate_faces)", run_not_built},
+     "move the selection's vertices by --translate (Mesh::translate_faces)", run_faces_translate},
     {"faces-rotate", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... --pivot X,Y,Z --axis X,Y,Z --angle DEG "
      "--out file.korv",
      "rotate the selection's vertices about --pivot and --axis by --angle degrees\n"
      "(Mesh::rotate_faces)",
-     run_not_built},
+     run_faces_rotate},
     {"faces-array", kModelEdit,
      "[file.korv | --in file.korv] --face F --count K --step X,Y,Z --out file.korv",
      "K copies of --face, each --step further (ArrayCommand); K < 1:\n"
      "\"faces-array: --count must be a positive integer (K>=1)\"",
-     run_not_built},
+     run_faces_array},
     {"faces-duplicate", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... [--translate X,Y,Z] --out file.korv",
      "duplicate the listed faces in place, offset by --translate (Mesh::duplicate_faces);\n"
      "zero alive copies is an error (exit 1)",
-     run_not_built},
+     run_faces_duplicate},
     {"mesh-triangulate", kModelEdit, "[file.korv | --in file.korv] --face F|--all --out file.korv",
      "triangulate one face or every face of more than 3 sides (Mesh::triangulate_face,\n"
      "triangulate_all); exactly one of --face or --all",
-     run_not_built},
+     run_mesh_triangulate},
     {"add-ngon", kModelEdit,
      "[file.korv | --in file.korv] --points \"X,Y,Z;X,Y,Z;X,Y,Z[;...]\" --out file.korv",
      "one face from at least three points, each a new vertex (Mesh::add_ngon)", run_add_ngon},
@@ -521,18 +522,18 @@ constexpr VerbSpec kVerbs[] = {
     {"weld-vertices", kModelEdit, "[file.korv | --in file.korv] [--tolerance T] --out file.korv",
      "merge vertices closer than --tolerance (Mesh::weld_vertices, default 1e-4 m); the lower\n"
      "vertex id survives",
-     run_not_built},
+     run_weld_vertices},
     {"mesh-stitch-edges", kModelEdit,
      "[file.korv | --in file.korv] [--tolerance T] --out file.korv",
-     "link coincident naked edges by position (Mesh::stitch_naked_edges)", run_not_built},
+     "link coincident naked edges by position (Mesh::stitch_naked_edges)", run_mesh_stitch_edges},
     {"mesh-fill-holes", kModelEdit, "[file.korv | --in file.korv] --out file.korv",
-     "cap every boundary loop with one face (Mesh::fill_holes)", run_not_built},
+     "cap every boundary loop with one face (Mesh::fill_holes)", run_mesh_fill_holes},
     {"mesh-union-pairs", kModelEdit, "[file.korv | --in file.korv] [--tolerance T] --out file.korv",
      "remove opposite-wound coincident face pairs (Mesh::remove_coincident_face_pairs), welding\n"
      "first and linking after",
-     run_not_built},
+     run_mesh_union_pairs},
     {"mesh-repair", kModelEdit, "[file.korv | --in file.korv] [--tolerance T] --out file.korv",
-     "the repair pipeline weld -> stitch -> fill -> stitch (Mesh::repair_topology)", run_not_built},
+     "the repair pipeline weld -> stitch -> fill -> stitch (Mesh::repair_topology)", run_mesh_repair},
     {"mesh-boolean", kModelEdit,
      "[file.korv | --in file.korv] --op union|subtract|intersect --src other.korv "
      "--out file.korv",
@@ -543,28 +544,28 @@ constexpr VerbSpec kVerbs[] = {
     {"mesh-merge", kModelEdit,
      "[file.korv | --in file.korv] --src other.korv [--translate X,Y,Z] --out file.korv",
      "append --src's root mesh, optionally moved (MergeMeshCommand, Mesh::merge_mesh)",
-     run_not_built},
+     run_mesh_merge},
     {"unhide-all", kModelEdit, "[file.korv | --in file.korv] --out file.korv",
      "show every soft-hidden face (UnhideAllCommand): \"Unhidden N face(s)\"; nothing hidden is\n"
      "not an error",
-     run_not_built},
+     run_unhide_all},
     {"make-group", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... [--name NAME] --out file.korv",
      "move the alive listed faces into a new child group, default name \"Group\"\n"
      "(MakeGroupFromFacesCommand); zero moved faces is an error (exit 1)",
-     run_not_built},
+     run_make_group},
     {"mirror-node", kModelEdit,
      "[file.korv | --in file.korv] --name NODE --normal X,Y,Z [--point X,Y,Z] --out file.korv",
      "mirror a node about a plane, keeping its faces outward (mirror_node):\n"
      "\"mirrored=1 name=... flip=1|0\"",
-     run_not_built},
+     run_mirror_node},
     {"mirror-selection", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] [--name NODE[,NODE...]] [--faces N0,N1,...] "
      "--mirror point|line|plane --p1 X,Y,Z [--p2 X,Y,Z] [--p3 X,Y,Z] [--erase yes|no] "
      "--out file.korv",
      "mirror named nodes and faces at a point, a line or a plane (MirrorSelectionCommand);\n"
      "--erase yes drops the originals",
-     run_not_built},
+     run_mirror_selection},
     {"place-door", kModelEdit,
      "[file.korv | --in file.korv] [--width W] [--height H] [--at X,Y,Z] [--normal X,Y,Z] "
      "[--id DEF] --out file.korv",
