@@ -21,7 +21,7 @@
 //                     "Triangulated N face(s) faces_before=A faces_after=B"
 //   weld-vertices     "Welded N vertex(es) tolerance=T vertices_before=A vertices_after=B"
 //   mesh-stitch-edges "Stitched N edge pair(s) naked_before=A naked_after=B"
-//   mesh-fill-holes   "Filled N hole(s) naked_before=A naked_after=B"
+//   mesh-fill-holes   "Filled N hole(s) linked=L naked_before=A naked_after=B"
 //   mesh-union-pairs  "Removed N coincident face(s) welded=W linked=L volume_before=V
 //                      volume_after=W"
 //   mesh-repair       "Repaired welded=W stitched=S filled=F naked_before=A naked_after=B"
@@ -524,9 +524,12 @@ int run_mesh_fill_holes(const VerbCall& call) {
     return edit_root_mesh(call, [&](Mesh& mesh, std::string& out, std::string&) {
         const std::uint64_t before = mesh.naked_edge_count();
         const std::uint64_t filled = mesh.fill_holes();
+        // A cap shares its rim's vertices, so linking closes it where stitching is not needed.
+        const std::uint64_t linked = mesh.link_shared_edges();
         out = "Filled ";
         append_int(out, static_cast<std::int64_t>(filled));
         out.append(" hole(s)");
+        append_key(out, "linked", linked);
         append_key(out, "naked_before", before);
         append_key(out, "naked_after", mesh.naked_edge_count());
         return true;
