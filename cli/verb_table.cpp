@@ -7,6 +7,7 @@
 #include "cli/verbs/annotations.h"
 #include "cli/verbs/document_verbs.h"
 #include "cli/verbs/face_edits.h"
+#include "cli/verbs/materials.h"
 #include "cli/verbs/model_files.h"
 #include "cli/verbs/modelling.h"
 #include "cli/verbs/sample_verbs.h"
@@ -714,56 +715,56 @@ constexpr VerbSpec kVerbs[] = {
      "[--out file.korv]",
      "materials=N unused=N, then per material index, name, albedo, faces and area; one edit\n"
      "option at a time (added=1, renamed=1, albedo=, ...); edits reach the disk only with --out",
-     run_not_built},
+     run_materials},
     {"list-mats", kModelQuery,
      "[file.korv | --in file.korv] [--name NAME | --index N] [--add | --rename NEW | "
      "--albedo R,G,B | --roughness F | --metallic F | --opacity F | --duplicate] "
      "[--out file.korv]",
-     "the same as materials", run_not_built},
+     "the same as materials", run_materials},
     {"mat-uv", kModelQuery,
      "[file.korv | --in file.korv] [--name NAME | --index N] [--uv-pattern none|checker|brick] "
      "[--uv-scale W,H] [--uv-offset U,V] [--uv-rotation DEG] [--out file.korv]",
      "list every material's UV transform, or set one (SetMaterialUvCommand): tile size in\n"
      "metres, offset in tiles; \"mat-uv mutation requires --name or --index\"; writes with --out",
-     run_not_built},
+     run_mat_uv},
     {"uv-bake", kModelQuery, "[file.korv | --in file.korv] [--face N] [--out file.korv]",
      "freeze the projected UVs into stored per-corner UVs of --face or every alive face\n"
      "(BakeProjectedUvCommand); \"uv-bake: nothing baked\"; writes with --out",
-     run_not_built},
+     run_uv_bake},
     {"reassign-mat", kModelQuery, "[file.korv | --in file.korv] --from A --to B [--out file.korv]",
      "replace material id A by B on every face (Mesh::replace_material_id):\n"
      "reassigned=N from=A to=B",
-     run_not_built},
+     run_reassign},
     {"reassign-layer", kModelQuery,
      "[file.korv | --in file.korv] --from A --to B [--out file.korv]",
      "replace layer id A by B on every face (Mesh::replace_layer_id): reassigned=N from=A to=B",
-     run_not_built},
+     run_reassign},
     {"paint-layer", kModelQuery, "[file.korv | --in file.korv] --layer L --mat M [--out file.korv]",
      "give every face of layer L material M (Mesh::set_layer_material): painted=N layer=L mat=M",
-     run_not_built},
+     run_paint_layer},
     {"assign-mat-layer", kModelQuery,
      "[file.korv | --in file.korv] --mat M --layer L [--out file.korv]",
      "put every face of material M on layer L (Mesh::set_material_layer):\n"
      "assigned=N mat=M layer=L",
-     run_not_built},
+     run_assign_mat_layer},
     {"hide-mat", kModelQuery, "[file.korv | --in file.korv] --mat M [--out file.korv]",
      "soft-hide the faces of material M (Mesh::set_faces_visible_by_material):\n"
      "changed=N mat=M visible=0",
-     run_not_built},
+     run_face_visibility},
     {"show-mat", kModelQuery, "[file.korv | --in file.korv] --mat M [--out file.korv]",
-     "show the faces of material M again: changed=N mat=M visible=1", run_not_built},
+     "show the faces of material M again: changed=N mat=M visible=1", run_face_visibility},
     {"hide-layer-faces", kModelQuery, "[file.korv | --in file.korv] --layer L [--out file.korv]",
      "soft-hide the faces of layer L (Mesh::set_faces_visible_by_layer):\n"
      "changed=N layer=L visible=0",
-     run_not_built},
+     run_face_visibility},
     {"show-layer-faces", kModelQuery, "[file.korv | --in file.korv] --layer L [--out file.korv]",
-     "show the faces of layer L again: changed=N layer=L visible=1", run_not_built},
+     "show the faces of layer L again: changed=N layer=L visible=1", run_face_visibility},
     {"layers", kModelQuery, "[file.korv | --in file.korv] [--layer N --visible 0|1]",
      "per layer: id, on/off, face count, area; --layer with --visible (both required) sets\n"
      "that layer's visibility in memory (Mesh::set_layer_visible)",
-     run_not_built},
+     run_layers},
     {"list-layers", kModelQuery, "[file.korv | --in file.korv] [--layer N --visible 0|1]",
-     "the same as layers", run_not_built},
+     "the same as layers", run_layers},
 
     // Annotations.
     {"curves", kBareFile, "[file.korv | --in file.korv]",

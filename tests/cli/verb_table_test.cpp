@@ -28,7 +28,6 @@ constexpr std::string_view kSiteDivider =
 // Verbs whose handler still answers "<verb>: not built yet". When a verb lands, take its
 // name out: this list only ever shrinks.
 constexpr std::string_view kNotBuiltYet =
-    "assign-mat-layer "
     "batch-villa chamfer-check chamfer-edges circle-centre cleanup3 "
     "clear-textures contour-check "
     "contour-join "
@@ -45,24 +44,23 @@ constexpr std::string_view kNotBuiltYet =
     "faces-shrink faces-soft-hidden "
     "faces-visible find-centre find-name fixit flat-roof "
     "flatten-to-z gen-stair gen-wall generate-buildings "
-    "harden hide-layer-faces hide-mat import-dae import-dwg import-dxf import-gltf "
+    "harden import-dae import-dwg import-dxf import-gltf "
     "import-image import-korvan import-obj import-ply import-skp import-stl "
-    "jpp layers "
-    "list-layers list-mats "
+    "jpp "
     "list-profiles loft loose-to-groups magnet "
-    "make-planar massing-chain mat-uv materials merge-buildings mesh-boolean mesh-check "
+    "make-planar massing-chain merge-buildings mesh-boolean mesh-check "
     "mesh-knife mesh-naked-edges "
     "mesh-volume move-to-plane move-to-z nest-boards nest-sheet "
     "openings-demo orix-delete-tagged orix-explode orix-isolate orix-purge orix-rename "
-    "ortho-set paint-layer panel-dowels panel-emit panel-groove panel-mortise panel-rabbet "
+    "ortho-set panel-dowels panel-emit panel-groove panel-mortise panel-rabbet "
     "panel-rabbet-pair panel-tenon pathtrace pitched-roof plan "
     "plan-draft present presentation push-face quad-info quad-loop quadface "
-    "quick-rotate quick-tags railing reassign-layer reassign-mat remove-lines render "
+    "quick-rotate quick-tags railing remove-lines render "
     "replace-component replace-material reset-axis reverse-faces road-profile round-check "
     "round-edges shape-bend shape-bend-plan shape-bender "
-    "show-layer-faces show-mat skeleton-roof soft-move soften split-vertex still "
+    "skeleton-roof soft-move soften split-vertex still "
     "sweep-profile tavikscale terrain-extrude thicken thinwall-demo tile-face toggle-tags "
-    "townhouse truebend turn-edge update-keygen update-sign update-verify uv-bake "
+    "townhouse truebend turn-edge update-keygen update-sign update-verify "
     "vertex-adjacency villa weld-verts window-joinery";
 
 std::set<std::string_view> words(std::string_view text) {

@@ -1,0 +1,444 @@
+// The materials and layers verbs through the built binary: exact reports, refusals, and
+// which runs write a file (checked by reading it back) and which leave the input alone.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/mesh.h"
+#include "document/document.h"
+#include "document/material_library.h"
+#include "io/korv_reader.h"
+#include "io/korv_writer.h"
+#include "tests/support/cli_runner.h"
+
+namespace korvan::test {
+namespace {
+
+std::string read_file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+Material material(const char* id, const char* name, float grey) {
+    Material m;
+    m.id = id;
+    m.name = name;
+    m.albedo = Rgb{grey, grey, grey};
+    return m;
+}
+
+// A unit box in the root mesh: faces 0-3 (bottom, top, -y, +y) on Plaster and layer 0,
+// faces 4-5 (-x, +x) on Brick and layer 2. Oak paints only a group's face; Glass is unused.
+// Brick's tile is 0.5 x 0.5.
+Document box_model() {
+    Document doc;
+    doc.materials() = MaterialLibrary({material("mat_plaster", "Plaster", 0.9f),
+                                       material("mat_brick", "Brick", 0.5f),
+                                       material("mat_oak", "Oak", 0.25f),
+                                       material("mat_glass", "Glass", 1.0f)});
+    MaterialUv brick;
+    brick.tile_width = brick.tile_height = 0.5f;
+    doc.materials().set_uv(1, brick);
+    Mesh& m = doc.root().mesh;
+    std::array<VertexId, 8> v{};
+    for (int i = 0; i < 8; ++i) {
+        v[i] = m.add_vertex({(i & 1) ? 1.0f : 0.0f, (i & 2) ? 1.0f : 0.0f, (i & 4) ? 1.0f : 0.0f});
+    }
+    const int rings[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                             {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (const auto& r : rings) m.add_quad(v[r[0]], v[r[1]], v[r[2]], v[r[3]]);
+    for (FaceId f : {4u, 5u}) {
+        m.set_face_material(f, 1);
+        m.set_face_layer(f, 2);
+    }
+    Mesh shelf;
+    const VertexId a = shelf.add_vertex({0, 0, 0}), b = shelf.add_vertex({1, 0, 0}),
+                   c = shelf.add_vertex({1, 1, 0});
+    shelf.add_triangle(a, b, c);
+    shelf.set_face_material(0, 2);
+    doc.create_group(&doc.root(), "Shelf", std::move(shelf));
+    return doc;
+}
+
+std::filesystem::path write_model(const std::filesystem::path& dir, const Document& doc) {
+    const auto path = dir / "a.korv";
+    EXPECT_TRUE(io::write_document(path, doc));
+    return path;
+}
+
+Document load(const std::filesystem::path& path) {
+    Document doc;
+    EXPECT_TRUE(io::load_document(path, doc)) << path;
+    return doc;
+}
+
+struct Expect {
+    Expect(std::vector<std::string> a, std::string o, std::string e = {}, int code = 0)
+        : args(std::move(a)), out(std::move(o)), err(std::move(e)), exit_code(code) {}
+    std::vector<std::string> args;
+    std::string out, err;
+    int exit_code = 0;
+};
+
+// Runs each case against a.korv in `dir` and checks that no case changed a.korv.
+void expect_runs(const std::filesystem::path& dir, const std::vector<Expect>& cases) {
+    const std::string input = read_file(dir / "a.korv");
+    for (const Expect& c : cases) {
+        std::string line;
+        for (const std::string& a : c.args) line += a + " ";
+        SCOPED_TRACE(line);
+        const CliRun run = run_cli(c.args, dir);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.exit_code, c.exit_code);
+        EXPECT_EQ(read_file(dir / "a.korv"), input);
+    }
+}
+
+const char* const kList =
+    "materials=4 unused=1\n"
+    "  0 \"Plaster\" albedo=(0.9,0.9,0.9) faces=4 area=4\n"
+    "  1 \"Brick\" albedo=(0.5,0.5,0.5) faces=2 area=2\n"
+    "  2 \"Oak\" albedo=(0.25,0.25,0.25) faces=0 area=0\n"
+    "  3 \"Glass\" albedo=(1,1,1) faces=0 area=0\n";
+
+TEST(MaterialsVerbs, ListSelectAndRefuse) {
+    const auto dir = fresh_temp_dir();
+    write_model(dir, box_model());
+    expect_runs(
+        dir,
+        {
+            {{"materials", "a.korv"}, kList},
+            {{"list-mats", "--in", "a.korv"}, kList},
+            {{"materials", "a.korv", "--index", "1"},
+             "materials=4 unused=1\n  1 \"Brick\" albedo=(0.5,0.5,0.5) faces=2 area=2\n"},
+            {{"materials", "a.korv", "--name", "Glass"},
+             "materials=4 unused=1\n  3 \"Glass\" albedo=(1,1,1) faces=0 area=0\n"},
+            {{"materials", "a.korv", "--index", "4"},
+             "",
+             "materials: no material at index 4 (materials=4)\n",
+             1},
+            {{"list-mats", "a.korv", "--name", "Tin"}, "", "list-mats: no material named \"Tin\"\n", 1},
+            {{"materials", "a.korv", "--add", "--duplicate", "--name", "X"},
+             "",
+             "materials: --add, --rename, --albedo, --roughness, --metallic, --opacity and "
+             "--duplicate are mutually exclusive\n",
+             1},
+            {{"materials", "a.korv", "--add"}, "", "materials: --add needs --name NAME\n", 1},
+            {{"materials", "a.korv", "--roughness", "0.5"},
+             "",
+             "materials: this edit needs --name NAME or --index N to choose the material\n",
+             1},
+            {{"materials", "a.korv", "--index", "0", "--opacity", "1.5"},
+             "",
+             "materials: --opacity must be in 0..1\n",
+             1},
+            {{"materials", "a.korv", "--index", "0", "--albedo", "0.5,-0.1,0.5"},
+             "",
+             "materials: --albedo components must be in 0..1\n",
+             1},
+            {{"materials", "a.korv", "--index", "0", "--metallic", "2"},
+             "",
+             "materials: --metallic must be in 0..1\n",
+             1},
+        });
+}
+
+// Every edit prints its line, then the list; the file changes only through --out.
+TEST(MaterialsVerbs, EditsReachTheDiskOnlyWithOut) {
+    const auto dir = fresh_temp_dir();
+    write_model(dir, box_model());
+    const std::string added = "added=1 material_index=4 name=\"Tin\"\nmaterials=5 unused=2" +
+                              std::string(kList).substr(std::string(kList).find('\n')) +
+                              "  4 \"Tin\" albedo=(0.8,0.8,0.8) faces=0 area=0\n";
+    expect_runs(dir, {{{"materials", "a.korv", "--add", "--name", "Tin"}, added}});
+
+    struct Edit {
+        std::vector<std::string> args;
+        std::string first_line;
+        std::function<bool(const Material&)> applied;
+        std::size_t index;
+    };
+    const std::vector<Edit> edits = {
+        {{"--add", "--name", "Tin"},
+         "added=1 material_index=4 name=\"Tin\"",
+         [](const Material& m) { return m.name == "Tin" && m.id == "mat_user_4"; },
+         4},
+        {{"--index", "1", "--rename", "Red brick"},
+         "renamed=1 material_index=1 name=\"Red brick\" old=\"Brick\"",
+         [](const Material& m) { return m.name == "Red brick"; },
+         1},
+        {{"--name", "Oak", "--albedo", "0.5,0.25,0"},
+         "albedo=(0.5,0.25,0) material_index=2 name=\"Oak\"",
+         [](const Material& m) { return m.albedo == Rgb{0.5f, 0.25f, 0.0f}; },
+         2},
+        {{"--index", "0", "--roughness", "0.125"},
+         "roughness=0.125 material_index=0 name=\"Plaster\"",
+         [](const Material& m) { return m.roughness == 0.125f; },
+         0},
+        {{"--index", "0", "--metallic", "1"},
+         "metallic=1 material_index=0 name=\"Plaster\"",
+         [](const Material& m) { return m.metallic == 1.0f; },
+         0},
+        {{"--name", "Glass", "--opacity", "0.25"},
+         "opacity=0.25 material_index=3 name=\"Glass\"",
+         [](const Material& m) { return m.opacity == 0.25f; },
+         3},
+        {{"--index", "1", "--duplicate"},
+         "duplicated=1 material_index=4 name=\"Brick copy\" source=1",
+         [](const Material& m) { return m.name == "Brick copy" && m.uv.tile_width == 0.5f; },
+         4},
+    };
+    for (const Edit& e : edits) {
+        SCOPED_TRACE(e.first_line);
+        std::vector<std::string> args = {"materials", "a.korv"};
+        args.insert(args.end(), e.args.begin(), e.args.end());
+        args.insert(args.end(), {"--out", "b.korv"});
+        const CliRun run = run_cli(args, dir);
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+                  e.first_line + ", saved to \"b.korv\"");
+        const Document saved = load(dir / "b.korv");
+        ASSERT_GT(saved.materials().size(), e.index);
+        EXPECT_TRUE(e.applied(saved.materials()[e.index]));
+    }
+}
+
+TEST(MaterialsVerbs, MatUvListsAndSetsTheTransform) {
+    const auto dir = fresh_temp_dir();
+    write_model(dir, box_model());
+    expect_runs(
+        dir,
+        {
+            {{"mat-uv", "a.korv"},
+             "materials=4\n"
+             "  0 \"Plaster\"\tpattern=none\tuv_scale=1,1\tuv_offset=0,0\tuv_rotation=0\n"
+             "  1 \"Brick\"\tpattern=none\tuv_scale=0.5,0.5\tuv_offset=0,0\tuv_rotation=0\n"
+             "  2 \"Oak\"\tpattern=none\tuv_scale=1,1\tuv_offset=0,0\tuv_rotation=0\n"
+             "  3 \"Glass\"\tpattern=none\tuv_scale=1,1\tuv_offset=0,0\tuv_rotation=0\n"},
+            {{"mat-uv", "a.korv", "--uv-rotation", "45"},
+             "",
+             "mat-uv mutation requires --name or --index\n",
+             1},
+            {{"mat-uv", "a.korv", "--index", "7", "--uv-pattern", "brick"},
+             "",
+             "mat-uv: no such material\n",
+             1},
+            {{"mat-uv", "a.korv", "--name", "Tin", "--uv-pattern", "brick"},
+             "",
+             "mat-uv: no such material\n",
+             1},
+            {{"mat-uv", "a.korv", "--index", "1", "--uv-scale", "0.2,0.1m"},
+             "",
+             "--uv-scale must be W,H (tile size in metres, e.g. 0.2,0.1)\n",
+             1},
+            // Without --out the change is reported and nothing is written.
+            {{"mat-uv", "a.korv", "--index", "1", "--uv-pattern", "checker"},
+             "uv_set=1 material_index=1 name=\"Brick\"\tpattern=checker\tuv_scale=0.5,0.5"
+             "\tuv_offset=0,0\tuv_rotation=0\n"},
+        });
+
+    // Unset options keep what the material had: the tile size stays 0.5 x 0.5.
+    const CliRun run = run_cli({"mat-uv", "a.korv", "--name", "Brick", "--uv-pattern", "brick",
+                                "--uv-offset", "0.5,0", "--uv-rotation", "90", "--out", "b.korv"},
+                               dir);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "uv_set=1 material_index=1 name=\"Brick\"\tpattern=brick\tuv_scale=0.5,0.5"
+              "\tuv_offset=0.5,0\tuv_rotation=90, saved to \"b.korv\"\n");
+    const MaterialUv uv = load(dir / "b.korv").materials()[1].uv;
+    EXPECT_EQ(uv.pattern, TexturePattern::kBrick);
+    EXPECT_EQ(uv.tile_width, 0.5f);
+    EXPECT_EQ(uv.tile_height, 0.5f);
+    EXPECT_EQ(uv.offset_u, 0.5f);
+    EXPECT_EQ(uv.rotation_deg, 90.0f);
+}
+
+TEST(MaterialsVerbs, UvBakeStoresCornerUvsThatALaterRetileLeavesAlone) {
+    const auto dir = fresh_temp_dir();
+    Document empty;
+    empty.materials() = MaterialLibrary(default_materials());
+    io::write_document(dir / "empty.korv", empty);
+    Document with_dead = box_model();
+    with_dead.root().mesh.erase_face(3);
+    io::write_document(dir / "dead.korv", with_dead);
+    write_model(dir, box_model());
+    expect_runs(dir, {
+                         {{"uv-bake", "a.korv"},
+                          "uv-bake faces=6 corners=24 stored_before=0 stored_after=24\n"},
+                         {{"uv-bake", "a.korv", "--face", "6"},
+                          "",
+                          "uv-bake: no such alive face 6\n",
+                          1},
+                         {{"uv-bake", "empty.korv"}, "", "uv-bake: nothing baked\n", 2},
+                     });
+    // The writer drops dead faces, so the dead face's id now names the old face 4.
+    const CliRun dead = run_cli({"uv-bake", "dead.korv", "--face", "5"}, dir);
+    EXPECT_EQ(dead.err, "uv-bake: no such alive face 5\n");
+    EXPECT_EQ(dead.exit_code, 1);
+
+    // Face 5 is the +x wall on Brick (tile 0.5): U runs along +y, V up, both doubled.
+    const auto baked = dir / "baked.korv";
+    CliRun run = run_cli({"uv-bake", "a.korv", "--face", "5", "--out", baked.string()}, dir);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "uv-bake faces=1 corners=4 stored_before=0 stored_after=4, saved to \"" +
+                           baked.string() + "\"\n");
+    run = run_cli({"mat-uv", baked.string(), "--index", "1", "--uv-scale", "4,4", "--out",
+                   (dir / "retiled.korv").string()},
+                  dir);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const Document doc = load(dir / "retiled.korv");
+    const Mesh& m = doc.root().mesh;
+    EXPECT_EQ(doc.materials()[1].uv.tile_width, 4.0f);
+    EXPECT_TRUE(m.face_has_uvs(5));
+    EXPECT_FALSE(m.face_has_uvs(4));
+    for (const HalfEdgeId h : m.face_half_edges(5)) {
+        const Vec3 p = m.vertices()[m.half_edges()[h].origin].position;
+        SCOPED_TRACE(testing::Message() << "corner " << p.y << "," << p.z);
+        EXPECT_EQ(m.corner_uv(h).u, p.y * 2.0f);
+        EXPECT_EQ(m.corner_uv(h).v, p.z * 2.0f);
+    }
+
+    // A second bake counts the corners already stored.
+    run = run_cli({"uv-bake", baked.string()}, dir);
+    EXPECT_EQ(run.out, "uv-bake faces=6 corners=24 stored_before=4 stored_after=24\n");
+}
+
+TEST(MaterialsVerbs, FaceEditsReportAndSaveTheirChange) {
+    const auto dir = fresh_temp_dir();
+    write_model(dir, box_model());
+    struct Edit {
+        std::vector<std::string> args;
+        std::string report;
+        std::function<bool(const Mesh&)> applied;
+    };
+    auto all_of = [](std::initializer_list<FaceId> faces, auto pred) {
+        return [=](const Mesh& m) {
+            for (const FaceId f : faces) {
+                if (!pred(m.faces()[f])) return false;
+            }
+            return true;
+        };
+    };
+    const std::vector<Edit> edits = {
+        {{"reassign-mat", "--from", "0", "--to", "3"}, "reassigned=4 from=0 to=3",
+         all_of({0, 1, 2, 3}, [](const Face& f) { return f.material_id == 3; })},
+        {{"reassign-mat", "--from", "9", "--to", "3"}, "reassigned=0 from=9 to=3",
+         all_of({0, 4}, [](const Face& f) { return f.material_id != 3; })},
+        {{"reassign-layer", "--from", "2", "--to", "5"}, "reassigned=2 from=2 to=5",
+         [](const Mesh& m) { return m.faces()[4].layer_id == 5 && m.faces()[5].layer_id == 5; }},
+        {{"paint-layer", "--layer", "2", "--mat", "2"}, "painted=2 layer=2 mat=2",
+         all_of({4, 5}, [](const Face& f) { return f.material_id == 2; })},
+        {{"assign-mat-layer", "--material", "0", "--layer", "7"}, "assigned=4 mat=0 layer=7",
+         all_of({0, 1, 2, 3}, [](const Face& f) { return f.layer_id == 7; })},
+        {{"hide-mat", "--mat", "1"}, "changed=2 mat=1 visible=0",
+         all_of({4, 5}, [](const Face& f) { return !f.visible; })},
+        {{"show-mat", "--material", "1"}, "changed=0 mat=1 visible=1",
+         all_of({4, 5}, [](const Face& f) { return f.visible; })},
+        {{"hide-layer-faces", "--layer", "0"}, "changed=4 layer=0 visible=0",
+         all_of({0, 1, 2, 3}, [](const Face& f) { return !f.visible; })},
+        {{"show-layer-faces", "--layer", "0"}, "changed=0 layer=0 visible=1",
+         all_of({0, 1, 2, 3}, [](const Face& f) { return f.visible; })},
+    };
+    for (const Edit& e : edits) {
+        SCOPED_TRACE(e.report);
+        std::vector<std::string> args = e.args;
+        args.insert(args.begin() + 1, "a.korv");
+        const CliRun dry = run_cli(args, dir);
+        EXPECT_EQ(dry.out, e.report + "\n");
+        args.insert(args.end(), {"--out", "b.korv"});
+        const CliRun run = run_cli(args, dir);
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_EQ(run.out, e.report + ", saved to \"b.korv\"\n");
+        EXPECT_TRUE(e.applied(load(dir / "b.korv").root().mesh));
+    }
+
+    expect_runs(
+        dir,
+        {
+            {{"reassign-mat", "a.korv", "--from", "0"},
+             "",
+             "reassign-mat requires --from A and --to B\n",
+             1},
+            {{"reassign-mat", "a.korv", "--from", "0", "--to", "4"},
+             "",
+             "reassign-mat: no material 4 (materials=4)\n",
+             1},
+            {{"reassign-layer", "a.korv", "--from", "0", "--to", "4294967295"},
+             "",
+             "reassign-layer: layer 4294967295 is out of range (layer ids go up to 1048575)\n",
+             1},
+            {{"paint-layer", "a.korv", "--layer", "0", "--mat", "12"},
+             "",
+             "paint-layer: no material 12 (materials=4)\n",
+             1},
+            {{"paint-layer", "a.korv", "--mat", "1"}, "", "paint-layer requires --layer L and --mat M\n", 1},
+            {{"assign-mat-layer", "a.korv", "--mat", "0", "--layer", "1048576"},
+             "",
+             "assign-mat-layer: layer 1048576 is out of range (layer ids go up to 1048575)\n",
+             1},
+            {{"hide-mat", "a.korv"}, "", "hide-mat requires --mat M\n", 1},
+            {{"show-layer-faces", "a.korv", "--mat", "1"}, "", "show-layer-faces requires --layer L\n", 1},
+            {{"hide-mat", "a.korv", "--material", "x"}, "", "--material must be a uint index\n", 1},
+        });
+}
+
+TEST(MaterialsVerbs, LayersListAndSetVisibility) {
+    const auto dir = fresh_temp_dir();
+    write_model(dir, box_model());
+    const std::string list =
+        "layers=3\n  0 on faces=4 area=4\n  1 on faces=0 area=0\n  2 on faces=2 area=2\n";
+    expect_runs(dir,
+                {
+                    {{"layers", "a.korv"}, list},
+                    {{"list-layers", "a.korv", "--layer", "2", "--visible", "off"},
+                     "layer=2 visible=0 changed=1\nlayers=3\n  0 on faces=4 area=4\n"
+                     "  1 on faces=0 area=0\n  2 off faces=2 area=2\n"},
+                    {{"layers", "a.korv", "--layer", "2"},
+                     "",
+                     "layers: --layer and --visible go together (--layer N --visible 0|1)\n",
+                     1},
+                    {{"layers", "a.korv", "--visible", "1"},
+                     "",
+                     "layers: --layer and --visible go together (--layer N --visible 0|1)\n",
+                     1},
+                    {{"layers", "a.korv", "--layer", "2000000", "--visible", "0"},
+                     "",
+                     "layers: layer 2000000 is out of range (layer ids go up to 1048575)\n",
+                     1},
+                });
+
+    const CliRun run =
+        run_cli({"layers", "a.korv", "--layer", "4", "--visible", "0", "--out", "b.korv"}, dir);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "layer=4 visible=0 changed=1, saved to \"b.korv\"\nlayers=5" +
+                           list.substr(list.find('\n')) +
+                           "  3 on faces=0 area=0\n  4 off faces=0 area=0\n");
+    const Mesh m = load(dir / "b.korv").root().mesh;
+    EXPECT_FALSE(m.layer_visible(4));
+    EXPECT_TRUE(m.layer_visible(2));
+}
+
+// Without --in the verbs work on the sample townhouse, whose material use stats reports too.
+TEST(MaterialsVerbs, SampleModelAgreesWithStats) {
+    const CliRun stats = run_cli({"stats"});
+    const CliRun mats = run_cli({"materials"});
+    ASSERT_EQ(mats.exit_code, 0) << mats.err;
+    auto value_after = [](const std::string& text, const std::string& key) {
+        const std::size_t at = text.find(key);
+        EXPECT_NE(at, std::string::npos) << key;
+        const std::size_t from = at + key.size();
+        return text.substr(from, text.find_first_of(" \n", from) - from);
+    };
+    EXPECT_EQ(value_after(mats.out, "materials="), value_after(stats.out, " materials="));
+    EXPECT_EQ(value_after(mats.out, " unused="), value_after(stats.out, " mats_unused="));
+}
+
+}  // namespace
+}  // namespace korvan::test
