@@ -29,9 +29,15 @@ struct OpeningResult {
 OpeningResult cut_opening_through(Mesh& mesh, FaceId face, float width, float height, float sill,
                                   float thickness);
 
-bool cut_door_opening_through(Mesh& mesh, FaceId face, float width = 0.9f, float height = 2.1f,
-                              float sill = 0.0f, float thickness = 0.0f);
-bool cut_window_opening_through(Mesh& mesh, FaceId face, float width = 1.2f, float height = 1.4f,
-                                float sill = 0.9f, float thickness = 0.0f);
+// Sizes of a door and a window when the caller gives none, in metres.
+inline constexpr float kDoorWidth = 0.9f, kDoorHeight = 2.1f, kDoorSill = 0.0f;
+inline constexpr float kWindowWidth = 1.2f, kWindowHeight = 1.4f, kWindowSill = 0.9f;
+
+bool cut_door_opening_through(Mesh& mesh, FaceId face, float width = kDoorWidth,
+                              float height = kDoorHeight, float sill = kDoorSill,
+                              float thickness = 0.0f);
+bool cut_window_opening_through(Mesh& mesh, FaceId face, float width = kWindowWidth,
+                                float height = kWindowHeight, float sill = kWindowSill,
+                                float thickness = 0.0f);
 
 }  // namespace korvan
