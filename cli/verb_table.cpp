@@ -435,7 +435,8 @@ constexpr VerbSpec kVerbs[] = {
      "(CutOpeningCommand); refuses an opening that does not fit the face (exit 1)",
      run_not_built},
     {"faces-erase", kModelEdit, "[file.korv | --in file.korv] --faces N0,N1,... --out file.korv",
-     "erase the listed faces (EraseFacesCommand); dead or invalid ids are skipped", run_faces_erase},
+     "erase the listed faces (EraseFacesCommand); dead or invalid ids are skipped",
+     run_faces_erase},
     {"faces-hide", kModelEdit, "[file.korv | --in file.korv] --faces N0,N1,... --out file.korv",
      "soft-hide the listed faces (Mesh::hide_face); dead or invalid ids are skipped",
      run_faces_visibility},
@@ -458,7 +459,8 @@ constexpr VerbSpec kVerbs[] = {
     {"faces-flatten", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... --point X,Y,Z --normal X,Y,Z "
      "--out file.korv",
-     "project the selection's vertices onto a plane (Mesh::flatten_faces_to_plane)", run_faces_flatten},
+     "project the selection's vertices onto a plane (Mesh::flatten_faces_to_plane)",
+     run_faces_flatten},
     {"faces-mirror", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... --point X,Y,Z --normal X,Y,Z "
      "--out file.korv",
@@ -534,7 +536,8 @@ constexpr VerbSpec kVerbs[] = {
      "first and linking after",
      run_mesh_union_pairs},
     {"mesh-repair", kModelEdit, "[file.korv | --in file.korv] [--tolerance T] --out file.korv",
-     "the repair pipeline weld -> stitch -> fill -> stitch (Mesh::repair_topology)", run_mesh_repair},
+     "the repair pipeline weld -> stitch -> fill -> stitch (Mesh::repair_topology)",
+     run_mesh_repair},
     {"mesh-boolean", kModelEdit,
      "[file.korv | --in file.korv] --op union|subtract|intersect --src other.korv "
      "--out file.korv",

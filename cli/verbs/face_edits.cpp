@@ -472,7 +472,8 @@ int run_mesh_triangulate(const VerbCall& call) {
         if (!mesh.triangulate_face(o.face.value)) {
             reason = "face ";
             append_int(reason, o.face.value);
-            reason.append(" could not be triangulated (invalid/dead face or fewer than 4 vertices)");
+            reason.append(
+                " could not be triangulated (invalid/dead face or fewer than 4 vertices)");
             return false;
         }
         out = "Triangulated face ";
@@ -584,8 +585,8 @@ int run_mesh_merge(const VerbCall& call) {
     }
     const Mat4 move = Mat4::translation(o.translate.given ? to_vec3(o.translate.value) : Vec3{});
     const std::uint64_t before = doc->root().mesh.alive_face_count();
-    MergeMeshCommand merge(*doc, MeshLocator::of_node(&doc->root()),
-                           std::move(source.root().mesh), move);
+    MergeMeshCommand merge(*doc, MeshLocator::of_node(&doc->root()), std::move(source.root().mesh),
+                           move);
     merge.redo();
     if (merge.merged() == 0) return refuse(call, "--src has no faces to merge");
     std::string out = "Merged ";
@@ -644,9 +645,9 @@ int run_mirror_node(const VerbCall& call) {
             return false;
         }
         const Vec3 normal = to_vec3(o.normal.value);
-        const MirrorResult r = o.point.given
-                                   ? doc.mirror_node_about_plane(node, to_vec3(o.point.value), normal)
-                                   : doc.mirror_node(node, normal);
+        const MirrorResult r =
+            o.point.given ? doc.mirror_node_about_plane(node, to_vec3(o.point.value), normal)
+                          : doc.mirror_node(node, normal);
         if (!r.ok) {
             reason = "cannot mirror ";
             append_quoted(reason, o.name.value);

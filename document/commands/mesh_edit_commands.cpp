@@ -129,7 +129,8 @@ bool NodeEditRecord::finish() {
 
 void NodeEditRecord::undo(Document& doc) {
     // Last-created first, so each node goes back to the index it was appended at.
-    for (std::size_t i = created_.size(); i-- > 0;) detached_.push_back(doc.delete_node(created_[i]));
+    for (std::size_t i = created_.size(); i-- > 0;)
+        detached_.push_back(doc.delete_node(created_[i]));
     for (std::size_t i = nodes_.size(); i-- > 0;) {
         NodeState& s = nodes_[i];
         s.node->transform = s.before_transform;
@@ -205,7 +206,8 @@ std::optional<Mat4> mirror_transform(MirrorKind kind, const Vec3& p1, const Vec3
         }
         case MirrorKind::kPlane: {
             const Vec3 n = cross(p2 - p1, p3 - p1);
-            if (!(static_cast<double>(length_squared(n)) > kDegenerateNormalSq)) return std::nullopt;
+            if (!(static_cast<double>(length_squared(n)) > kDegenerateNormalSq))
+                return std::nullopt;
             return reflection(p1, normalize(n));
         }
     }

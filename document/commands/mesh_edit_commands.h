@@ -173,7 +173,10 @@ class MakeGroupFromFacesCommand : public Command {
   public:
     MakeGroupFromFacesCommand(Document& doc, SceneNode* parent, std::vector<FaceId> faces,
                               std::string group_name)
-        : doc_(doc), parent_(parent), faces_(std::move(faces)), group_name_(std::move(group_name)) {}
+        : doc_(doc),
+          parent_(parent),
+          faces_(std::move(faces)),
+          group_name_(std::move(group_name)) {}
 
     std::string name() const override { return "Make Group"; }
     void redo() override;
@@ -214,8 +217,8 @@ std::optional<Mat4> mirror_transform(MirrorKind kind, const Vec3& p1, const Vec3
 class MirrorSelectionCommand : public Command {
   public:
     MirrorSelectionCommand(Document& doc, MirrorKind kind, const Vec3& p1, const Vec3& p2,
-                           const Vec3& p3, std::vector<SceneNode*> nodes,
-                           std::vector<FaceId> faces, bool erase)
+                           const Vec3& p3, std::vector<SceneNode*> nodes, std::vector<FaceId> faces,
+                           bool erase)
         : doc_(doc),
           kind_(kind),
           p1_(p1),

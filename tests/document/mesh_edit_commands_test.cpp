@@ -1,5 +1,3 @@
-#include "document/commands/mesh_edit_commands.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -7,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "document/commands/mesh_edit_commands.h"
 #include "document/commands/scene_graph_commands.h"
 #include "document/document.h"
 #include "document/transform.h"
@@ -29,7 +28,8 @@ Document sample() {
     Mesh& m = doc.root().mesh;
     doc.root().mesh.merge_mesh(quad({3, 0, 0}, 1.0f, 4), Mat4{});
     m.hide_face(1);
-    SceneNode* wing = add_group(doc, &doc.root(), "Wing", cube({}, 0.5f), Mat4::translation({0, 5, 0}));
+    SceneNode* wing =
+        add_group(doc, &doc.root(), "Wing", cube({}, 0.5f), Mat4::translation({0, 5, 0}));
     add_group(doc, wing, "Shelf", cube({0, 0, 1}, 0.25f), Mat4::translation({1, 0, 0}));
     add_group(doc, &doc.root(), "Post", cube({}, 0.2f), Mat4::translation({-2, 0, 0}));
     return doc;
@@ -55,22 +55,28 @@ TEST(MeshEditCommands, UndoAndRedoRestoreTheFileExactly) {
     const std::vector<UndoCase> cases = {
         {"Erase Faces",
          [](Document& d) {
-             return std::make_unique<EraseFacesCommand>(d, root_of(d), std::vector<FaceId>{0, 6, 0, 99});
+             return std::make_unique<EraseFacesCommand>(d, root_of(d),
+                                                        std::vector<FaceId>{0, 6, 0, 99});
          }},
         {"Array",
-         [](Document& d) { return std::make_unique<ArrayCommand>(d, root_of(d), 6, 3, Vec3{0, 2, 0}); }},
+         [](Document& d) {
+             return std::make_unique<ArrayCommand>(d, root_of(d), 6, 3, Vec3{0, 2, 0});
+         }},
         {"Stitch Naked Edges",
-         [](Document& d) { return std::make_unique<StitchNakedEdgesCommand>(d, root_of(d), 1e-4f); }},
+         [](Document& d) {
+             return std::make_unique<StitchNakedEdgesCommand>(d, root_of(d), 1e-4f);
+         }},
         {"Merge Mesh",
          [](Document& d) {
              return std::make_unique<MergeMeshCommand>(d, root_of(d), cube({}, 2.0f),
                                                        Mat4::translation({9, 0, 0}));
          }},
-        {"Unhide All", [](Document& d) { return std::make_unique<UnhideAllCommand>(d, root_of(d)); }},
+        {"Unhide All",
+         [](Document& d) { return std::make_unique<UnhideAllCommand>(d, root_of(d)); }},
         {"Make Group",
          [](Document& d) {
-             return std::make_unique<MakeGroupFromFacesCommand>(d, &d.root(),
-                                                                std::vector<FaceId>{2, 3, 3}, "Side");
+             return std::make_unique<MakeGroupFromFacesCommand>(
+                 d, &d.root(), std::vector<FaceId>{2, 3, 3}, "Side");
          }},
         {"Mirror at Point",
          [&](Document& d) {
@@ -82,8 +88,8 @@ TEST(MeshEditCommands, UndoAndRedoRestoreTheFileExactly) {
          [&](Document& d) {
              return std::make_unique<MirrorSelectionCommand>(
                  d, MirrorKind::kLine, Vec3{0, 0, 0}, Vec3{0, 0, 1}, Vec3{},
-                 std::vector<SceneNode*>{node(d, "Shelf"), node(d, "Post")},
-                 std::vector<FaceId>{6}, true);
+                 std::vector<SceneNode*>{node(d, "Shelf"), node(d, "Post")}, std::vector<FaceId>{6},
+                 true);
          }},
         {"Mirror at Plane",
          [&](Document& d) {
@@ -129,10 +135,14 @@ TEST(MeshEditCommands, RefusalsChangeNothing) {
     };
     const std::vector<Refusal> cases = {
         {"array of no copies",
-         [](Document& d) { return std::make_unique<ArrayCommand>(d, root_of(d), 0, 0, Vec3{1, 0, 0}); },
+         [](Document& d) {
+             return std::make_unique<ArrayCommand>(d, root_of(d), 0, 0, Vec3{1, 0, 0});
+         },
          "--count must be a positive integer (K>=1)"},
         {"array of a missing face",
-         [](Document& d) { return std::make_unique<ArrayCommand>(d, root_of(d), 42, 2, Vec3{1, 0, 0}); },
+         [](Document& d) {
+             return std::make_unique<ArrayCommand>(d, root_of(d), 42, 2, Vec3{1, 0, 0});
+         },
          "the face is invalid or dead"},
         {"erase of missing faces",
          [](Document& d) {
@@ -141,8 +151,8 @@ TEST(MeshEditCommands, RefusalsChangeNothing) {
          ""},
         {"group of missing faces",
          [](Document& d) {
-             return std::make_unique<MakeGroupFromFacesCommand>(d, &d.root(), std::vector<FaceId>{42},
-                                                                "");
+             return std::make_unique<MakeGroupFromFacesCommand>(d, &d.root(),
+                                                                std::vector<FaceId>{42}, "");
          },
          ""},
         {"group under a node outside the model",
@@ -160,7 +170,8 @@ TEST(MeshEditCommands, RefusalsChangeNothing) {
          "the mirror is degenerate (coincident points, or plane points on one line)"},
         {"mirror of the root", mirror(MirrorKind::kPoint, {}, {}, {}, {nullptr}, {0}),
          "the root and nodes outside the model cannot be mirrored"},
-        {"mirror of a node inside another", mirror(MirrorKind::kPoint, {}, {}, {}, {"Shelf", "Wing"}, {}),
+        {"mirror of a node inside another",
+         mirror(MirrorKind::kPoint, {}, {}, {}, {"Shelf", "Wing"}, {}),
          "a listed node lies inside another listed node"},
         {"mirror of nothing", mirror(MirrorKind::kPoint, {}, {}, {}, {}, {42}),
          "nothing to mirror (no node and no alive listed face)"},
@@ -196,7 +207,7 @@ TEST(MeshEditCommands, MirrorTransformsFixTheirElementAndUndoThemselves) {
     struct Row {
         MirrorKind kind;
         Vec3 p1, p2, p3;
-        Vec3 fixed;       // a point the mirror leaves in place
+        Vec3 fixed;         // a point the mirror leaves in place
         Vec3 probe, image;  // a point and where it must land
         bool flips;
     };
@@ -204,7 +215,14 @@ TEST(MeshEditCommands, MirrorTransformsFixTheirElementAndUndoThemselves) {
         {MirrorKind::kPoint, {1, 2, 3}, {}, {}, {1, 2, 3}, {2, 2, 3}, {0, 2, 3}, true},
         {MirrorKind::kLine, {0, 0, 0}, {0, 0, 2}, {}, {0, 0, 7}, {1, 0, 5}, {-1, 0, 5}, false},
         {MirrorKind::kLine, {1, 1, 0}, {2, 2, 0}, {}, {3, 3, 0}, {1, 1, 1}, {1, 1, -1}, false},
-        {MirrorKind::kPlane, {0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {5, 5, 1}, {0, 0, 3}, {0, 0, -1}, true},
+        {MirrorKind::kPlane,
+         {0, 0, 1},
+         {1, 0, 1},
+         {0, 1, 1},
+         {5, 5, 1},
+         {0, 0, 3},
+         {0, 0, -1},
+         true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(static_cast<int>(r.kind));
@@ -223,7 +241,8 @@ TEST(MeshEditCommands, MirroredCopiesKeepSolidsOutwardAndNodesInWorldPlace) {
         Document doc;
         doc.root().mesh = cube({1, 0, 0}, 1.0f);
         SceneNode* wing = add_group(doc, &doc.root(), "Wing", {}, Mat4::translation({0, 5, 0}));
-        SceneNode* shelf = add_group(doc, wing, "Shelf", cube({}, 0.5f), Mat4::translation({2, 0, 0}));
+        SceneNode* shelf =
+            add_group(doc, wing, "Shelf", cube({}, 0.5f), Mat4::translation({2, 0, 0}));
         const Vec3 p1{0, 0, 0}, p2{0, 0, 1}, p3{0, 1, 0};  // the plane is x = 0
         MirrorSelectionCommand cmd(doc, kind, p1, p2, p3, {shelf}, {0, 1, 2, 3, 4, 5}, false);
         cmd.redo();
@@ -241,8 +260,8 @@ TEST(MeshEditCommands, MirroredCopiesKeepSolidsOutwardAndNodesInWorldPlace) {
         ASSERT_EQ(wing->children.size(), 2u);
         const SceneNode* copy = wing->children[1].get();
         const Aabb world = node_world_box(doc, copy);
-        expect_near(world.center(),
-                    apply(*mirror_transform(kind, p1, p2, p3), node_world_box(doc, shelf).center()));
+        expect_near(world.center(), apply(*mirror_transform(kind, p1, p2, p3),
+                                          node_world_box(doc, shelf).center()));
         const bool flips = kind != MirrorKind::kLine;
         EXPECT_EQ(linear_determinant(copy->transform) < 0.0, flips);
         // Flipped transforms need reversed rings for the faces to keep facing out.
