@@ -225,8 +225,8 @@ std::string new_material_id(std::size_t index) {
 int run_materials(const VerbCall& call) {
     const Options& o = call.options;
     int edits = 0;
-    for (const bool e : {o.add, o.rename.given, o.albedo.given, o.roughness.given,
-                         o.metallic.given, o.opacity.given, o.duplicate}) {
+    for (const bool e : {o.add, o.rename.given, o.albedo.given, o.roughness.given, o.metallic.given,
+                         o.opacity.given, o.duplicate}) {
         edits += e ? 1 : 0;
     }
     if (edits > 1) {
@@ -235,9 +235,8 @@ int run_materials(const VerbCall& call) {
                       "--duplicate are mutually exclusive");
     }
     if (o.add && !o.name.given) return refuse(call, "--add needs --name NAME");
-    if (o.albedo.given &&
-        !(unit_interval(o.albedo.value[0]) && unit_interval(o.albedo.value[1]) &&
-          unit_interval(o.albedo.value[2]))) {
+    if (o.albedo.given && !(unit_interval(o.albedo.value[0]) && unit_interval(o.albedo.value[1]) &&
+                            unit_interval(o.albedo.value[2]))) {
         return refuse(call, "--albedo components must be in 0..1");
     }
     if (o.roughness.given && !unit_interval(o.roughness.value)) {
@@ -275,7 +274,8 @@ int run_materials(const VerbCall& call) {
         append_material_list(report, *doc, sel.index);
         return finish_report(call, *doc, std::move(report));
     }
-    if (!sel.given) return refuse(call, "this edit needs --name NAME or --index N to choose the material");
+    if (!sel.given)
+        return refuse(call, "this edit needs --name NAME or --index N to choose the material");
 
     MaterialEdit edit;
     edit.index = sel.index;
@@ -483,7 +483,8 @@ int run_reassign(const VerbCall& call) {
     change.kind = layers ? FaceAttributeEdit::kReplaceLayer : FaceAttributeEdit::kReplaceMaterial;
     change.from = o.from.value;
     change.to = o.to.value;
-    return run_face_edit(call, *doc, change, "reassigned", {{"from", o.from.value}, {"to", o.to.value}});
+    return run_face_edit(call, *doc, change, "reassigned",
+                         {{"from", o.from.value}, {"to", o.to.value}});
 }
 
 int run_paint_layer(const VerbCall& call) {

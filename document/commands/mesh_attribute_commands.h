@@ -27,7 +27,8 @@ class MeshAttributeCommand : public Command {
     bool is_noop() const override { return !changed_; }
 
   protected:
-    MeshAttributeCommand(Document& doc, MeshLocator target) : doc_(doc), target_(std::move(target)) {}
+    MeshAttributeCommand(Document& doc, MeshLocator target)
+        : doc_(doc), target_(std::move(target)) {}
 
     // Runs the edit; returns whether it changed anything. A refusal writes nothing.
     virtual bool apply(Document& doc, Mesh& mesh) = 0;
@@ -41,12 +42,12 @@ class MeshAttributeCommand : public Command {
 };
 
 enum class FaceAttributeEdit : std::uint8_t {
-    kReplaceMaterial,      // faces of material `from` get material `to`
-    kReplaceLayer,         // faces of layer `from` go to layer `to`
-    kPaintLayer,           // faces of `layer` get `material`
-    kAssignMaterialLayer,  // faces of `material` go to `layer`
-    kSetMaterialVisible,   // faces of `material` shown or soft-hidden
-    kSetLayerFacesVisible, // faces of `layer` shown or soft-hidden
+    kReplaceMaterial,       // faces of material `from` get material `to`
+    kReplaceLayer,          // faces of layer `from` go to layer `to`
+    kPaintLayer,            // faces of `layer` get `material`
+    kAssignMaterialLayer,   // faces of `material` go to `layer`
+    kSetMaterialVisible,    // faces of `material` shown or soft-hidden
+    kSetLayerFacesVisible,  // faces of `layer` shown or soft-hidden
 };
 
 struct FaceAttributeChange {

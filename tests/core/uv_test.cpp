@@ -100,9 +100,9 @@ TEST(ProjectUv, UsableOnlyWhenFiniteAndBelowTenMillion) {
         TexCoord uv;
         bool usable;
     };
-    const std::vector<Case> cases = {{{0, 0}, true},         {{-9.9e6f, 9.9e6f}, true},
-                                     {{1e7f, 0}, false},     {{0, -1e7f}, false},
-                                     {{inf, 0}, false},      {{0, nan}, false}};
+    const std::vector<Case> cases = {{{0, 0}, true},     {{-9.9e6f, 9.9e6f}, true},
+                                     {{1e7f, 0}, false}, {{0, -1e7f}, false},
+                                     {{inf, 0}, false},  {{0, nan}, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.uv.u << "," << c.uv.v);
         EXPECT_EQ(uv_usable(c.uv), c.usable);
