@@ -6,8 +6,10 @@
 #include "cli/mcp.h"
 #include "cli/verbs/annotations.h"
 #include "cli/verbs/document_verbs.h"
+#include "cli/verbs/edge_edits.h"
 #include "cli/verbs/face_edits.h"
 #include "cli/verbs/materials.h"
+#include "cli/verbs/mesh_queries.h"
 #include "cli/verbs/model_files.h"
 #include "cli/verbs/modelling.h"
 #include "cli/verbs/sample_verbs.h"
@@ -273,92 +275,93 @@ constexpr VerbSpec kVerbs[] = {
     // Queries of the root mesh; none writes.
     {"mesh-volume", kModelQuery, "[file.korv | --in file.korv]",
      "absolute volume of the root mesh (Mesh::compute_volume: divergence theorem over fans)",
-     run_not_built},
+     run_mesh_volume},
     {"mesh-naked-edges", kModelQuery, "[file.korv | --in file.korv]",
-     "number of naked edges of the root mesh (Mesh::naked_edge_count)", run_not_built},
+     "number of naked edges of the root mesh (Mesh::naked_edge_count)", run_mesh_naked_edges},
     {"mesh-check", kReadOnly | kModelQuery, "[file.korv | --in file.korv] [--ids]",
      "defects of every mesh, group and definition by class (inspect_document): degenerate,\n"
      "non-planar, duplicate and internal faces, stray and naked edges, non-manifold vertices,\n"
      "reversed faces; 12 ids per class unless --ids; a report, not a gate: exit 0",
      run_not_built},
     {"faces-alive", kModelQuery, "[file.korv | --in file.korv]",
-     "count=N, then faces= every alive face (Mesh::alive_faces)", run_not_built},
+     "count=N, then faces= every alive face (Mesh::alive_faces)", run_faces_by_state},
     {"faces-visible", kModelQuery, "[file.korv | --in file.korv]",
-     "count=N, then faces= the alive visible faces (Mesh::visible_faces)", run_not_built},
+     "count=N, then faces= the alive visible faces (Mesh::visible_faces)", run_faces_by_state},
     {"faces-hidden", kModelQuery, "[file.korv | --in file.korv]",
-     "count=N, then faces= the soft-hidden faces (Mesh::soft_hidden_faces)", run_not_built},
+     "count=N, then faces= the soft-hidden faces (Mesh::soft_hidden_faces)", run_faces_by_state},
     {"faces-soft-hidden", kModelQuery, "[file.korv | --in file.korv]", "the same as faces-hidden",
-     run_not_built},
+     run_faces_by_state},
     {"faces-mat", kModelQuery, "[file.korv | --in file.korv] --mat M",
      "faces painted with material M (Mesh::faces_with_material): count=N mat=M area=F, then\n"
      "faces=",
-     run_not_built},
+     run_faces_mat},
     {"faces-layer", kModelQuery, "[file.korv | --in file.korv] --layer L",
      "faces on layer L (Mesh::faces_with_layer): count=N layer=L area=F, then faces=",
-     run_not_built},
+     run_faces_layer},
     {"faces-aabb", kModelQuery,
      "[file.korv | --in file.korv] [--faces N0,N1,... | --mat M | --layer L]",
      "box of all alive faces or of one filter (Mesh::compute_aabb_of_faces; the filters\n"
      "exclude each other): \"ok=1 count=N min=X,Y,Z max=X,Y,Z\" or \"ok=0 count=N\"",
-     run_not_built},
+     run_faces_aabb},
     {"faces-coplanar", kModelQuery, "[file.korv | --in file.korv] --face F [--eps E]",
      "flood from --face across shared edges to faces within --eps of its normal\n"
      "(Mesh::coplanar_faces, default 0.999): count=N seed=S, then faces=",
-     run_not_built},
+     run_faces_coplanar},
     {"faces-connected", kModelQuery, "[file.korv | --in file.korv] --face F",
-     "every face reachable from --face across shared edges (Mesh::connected_faces)", run_not_built},
+     "every face reachable from --face across shared edges (Mesh::connected_faces)",
+     run_faces_neighbours},
     {"faces-adjacent", kModelQuery, "[file.korv | --in file.korv] --face F",
-     "the direct neighbours of --face, ascending (Mesh::adjacent_faces)", run_not_built},
+     "the direct neighbours of --face, ascending (Mesh::adjacent_faces)", run_faces_neighbours},
     {"faces-shrink", kModelQuery, "[file.korv | --in file.korv] --faces N0,N1,...",
-     "erode the selection by one ring of neighbours (Mesh::shrink_faces)", run_not_built},
+     "erode the selection by one ring of neighbours (Mesh::shrink_faces)", run_faces_shrink},
     {"faces-grow", kModelQuery, "[file.korv | --in file.korv] --faces N0,N1,...",
      "dilate the selection by one ring of neighbours (Mesh::grow_faces); links shared edges\n"
      "first and prints linked=N",
-     run_not_built},
+     run_faces_grow},
     {"faces-invert", kModelQuery, "[file.korv | --in file.korv] --faces N0,N1,...",
-     "every alive face not listed, ascending (Mesh::invert_face_selection)", run_not_built},
+     "every alive face not listed, ascending (Mesh::invert_face_selection)", run_faces_invert},
     {"faces-boundary-edges", kModelQuery, "[file.korv | --in file.korv] --faces N0,N1,...",
      "the outline edges of the patch (Mesh::boundary_edges_of_faces) and perimeter=F",
-     run_not_built},
+     run_faces_boundary_edges},
     {"edge-loop", kModelQuery, "[file.korv | --in file.korv] --edge E",
      "the edge loop through --edge (Mesh::edge_loop): linked=N seed=E count=N, then the edges",
-     run_not_built},
+     run_edge_loop},
     {"edge-ring", kModelQuery, "[file.korv | --in file.korv] --edge E",
      "the edge ring through --edge (Mesh::edge_ring): linked=N seed=E count=N, then the edges",
-     run_not_built},
+     run_edge_loop},
     {"face-loop", kModelQuery, "[file.korv | --in file.korv] --edge E [--face F]",
      "the strip of quads crossed by --edge (Mesh::face_loop); --face picks the side, by\n"
      "default the lower-id face",
-     run_not_built},
+     run_face_loop},
     {"quad-loop", kModelQuery, "[file.korv | --in file.korv] --edge E [--face F]",
      "the face loop through --edge kept to quads and soft-diagonal triangle pairs\n"
      "(quad_loop_faces)",
-     run_not_built},
+     run_face_loop},
     {"vertex-adjacency", kModelQuery, "[file.korv | --in file.korv] --vertex V",
      "faces, edges, valence and half-edges around --vertex (Mesh::vertex_faces, vertex_edges)",
-     run_not_built},
+     run_vertex_adjacency},
     {"quad-info", kModelQuery, "[file.korv | --in file.korv] --face F",
      "whether --face is a quad, four-sided or two triangles across one soft edge (quad_at),\n"
      "and its diagonal (quad_diagonal)",
-     run_not_built},
+     run_quad_info},
     {"faces-facing", kModelQuery, "[file.korv | --in file.korv] --vector X,Y,Z [--angle DEG]",
      "faces whose normal lies within --angle (default 5 degrees) of --vector\n"
      "(Mesh::faces_facing)",
-     run_not_built},
+     run_faces_facing},
     {"faces-area", kModelQuery, "[file.korv | --in file.korv] --faces N0,N1,...",
      "count=N area=F over the alive listed faces, duplicates once (Mesh::area_of_faces)",
-     run_not_built},
+     run_faces_sums},
     {"faces-centroid", kModelQuery, "[file.korv | --in file.korv] --faces N0,N1,...",
      "area-weighted centroid=X,Y,Z of the alive listed faces (Mesh::centroid_of_faces), or\n"
      "centroid=none",
-     run_not_built},
+     run_faces_sums},
     {"faces-perimeter", kModelQuery, "[file.korv | --in file.korv] --faces N0,N1,...",
-     "perimeter= the length of the patch outline (Mesh::perimeter_of_faces)", run_not_built},
+     "perimeter= the length of the patch outline (Mesh::perimeter_of_faces)", run_faces_sums},
     {"faces-by-area", kModelQuery, "[file.korv | --in file.korv] [--min A] [--max B]",
-     "alive faces with area in [--min, --max] (Mesh::faces_with_area_between)", run_not_built},
+     "alive faces with area in [--min, --max] (Mesh::faces_with_area_between)", run_faces_by_area},
     {"faces-in-aabb", kModelQuery, "[file.korv | --in file.korv] --min X,Y,Z --max X,Y,Z",
      "alive faces whose centroid lies in the box, inclusive (Mesh::faces_within_aabb)",
-     run_not_built},
+     run_faces_in_aabb},
 
     // Face and mesh edits of the root mesh: one sentence, then the save; a refusal gives
     // the reason, exit 1 and no file.
@@ -598,21 +601,21 @@ constexpr VerbSpec kVerbs[] = {
     {"soften", kModelQuery, "[file.korv | --in file.korv] [--angle DEG] [--out file.korv]",
      "soften edges whose faces meet within --angle (Mesh::soften_edges_by_angle, default 30\n"
      "degrees): soft_edges=N; writes only with --out",
-     run_not_built},
+     run_soften},
     {"harden", kModelQuery, "[file.korv | --in file.korv] [--out file.korv]",
      "clear every soft flag (Mesh::harden_all_edges): hardened=N; writes only with --out",
-     run_not_built},
+     run_harden},
     {"reverse-faces", kModelQuery, "[file.korv | --in file.korv] [--out file.korv]",
      "reverse every alive face (Mesh::reverse_all_faces): reversed=N; writes only with --out",
-     run_not_built},
+     run_reverse_faces},
     {"edge-split", kModelEdit, "[file.korv | --in file.korv] --edge E [--t T] --out file.korv",
      "split an edge at t (Mesh::split_edge, default 0.5); the faces on it are rebuilt as\n"
      "islands, so stitch afterwards (edge-split-welded keeps the seam)",
-     run_not_built},
+     run_edge_split},
     {"erase-edge", kModelEdit, "[file.korv | --in file.korv] --edge E --out file.korv",
      "erase an edge and the faces on both sides (EraseEdgeCommand): \"Erased edge E\";\n"
      "\"Failed to erase edge E (invalid/dead edge)\" (exit 1)",
-     run_not_built},
+     run_erase_edge},
     {"turn-edge", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --edge E [--tolerance T] --out file.korv",
      "flip the diagonal of two triangles (turn_edge, TurnEdgeCommand); prints linked=N;\n"
