@@ -20,7 +20,8 @@ namespace {
 // r.korv: unit square, face 0. b.korv: closed unit box (base 0, walls 1-4, cap 5).
 // h.korv: b with walls 1 and 2 hidden. hole.korv: b without its cap. two.korv: r plus a
 // separate square beside it sharing an edge position. g.korv: b twice, glued face to face at
-// x = 1. grp.korv: b's walls 1 and 2 in the group "Side".
+// x = 1. grp.korv: b's walls 1 and 2 in the group "Side". w.korv: two welded into one
+// flat strip of two faces; bent.korv: w with face 1 turned 10 degrees about the shared edge.
 std::filesystem::path fixtures() {
     const auto dir = fresh_temp_dir();
     const std::vector<std::vector<std::string>> steps = {
@@ -34,6 +35,9 @@ std::filesystem::path fixtures() {
          "two.korv"},
         {"mesh-merge", "b.korv", "--src", "b.korv", "--translate", "1,0,0", "--out", "g.korv"},
         {"make-group", "b.korv", "--faces", "1,2", "--name", "Side", "--out", "grp.korv"},
+        {"weld-vertices", "two.korv", "--out", "w.korv"},
+        {"faces-rotate", "w.korv", "--faces", "1", "--pivot", "1,0,0", "--axis", "0,1,0", "--angle",
+         "10", "--out", "bent.korv"},
     };
     for (const auto& step : steps) EXPECT_EQ(run_cli(step, dir).exit_code, 0) << step[1];
     return dir;
@@ -69,6 +73,9 @@ Check box(Vec3 min, Vec3 max) {
         }
     };
 }
+Check soft(std::uint64_t n) {
+    return [=](const Document& d) { EXPECT_EQ(root(d).soft_edge_count(), n); };
+}
 Check both(Check a, Check b) {
     return [=](const Document& d) {
         a(d);
@@ -99,48 +106,62 @@ void run_cases(const std::filesystem::path& dir, const std::vector<Case>& cases)
 
 TEST(FaceEditsCli, FaceListEdits) {
     const auto dir = fixtures();
-    run_cases(dir,
-              {
-                  {{"faces-erase", "b.korv", "--faces", "5,5,99"},
-                   "Erased 1 of 3 listed face(s) faces_before=6 faces_after=5",
-                   "",
-                   faces(5)},
-                  {{"faces-erase", "b.korv", "--faces", "99"},
-                   "",
-                   "faces-erase: no listed face is alive\n"},
-                  {{"faces-erase", "b.korv"}, "", "faces-erase: --faces is required\n"},
-                  {{"faces-hide", "b.korv", "--faces", "1,2,2"},
-                   "Hid 2 of 3 listed face(s) hidden_before=0 hidden_after=2",
-                   "",
-                   hidden(2)},
-                  {{"faces-show", "h.korv", "--faces", "2,7"},
-                   "Showed 1 of 2 listed face(s) hidden_before=2 hidden_after=1",
-                   "",
-                   hidden(1)},
-                  {{"faces-paint", "b.korv", "--faces", "1,2", "--mat", "3"},
-                   "Painted 2 of 2 listed face(s) with material 3 faces_with_material=2",
-                   "",
-                   [](const Document& d) { EXPECT_EQ(root(d).faces_with_material(3).size(), 2u); }},
-                  {{"faces-paint", "b.korv", "--faces", "1"},
-                   "",
-                   "faces-paint: --faces and --mat are required\n"},
-                  {{"faces-set-layer", "b.korv", "--faces", "1", "--layer", "2"},
-                   "Moved 1 of 1 listed face(s) to layer 2 faces_on_layer=1",
-                   "",
-                   [](const Document& d) { EXPECT_EQ(root(d).faces()[1].layer_id, 2u); }},
-                  {{"faces-set-layer", "b.korv", "--faces", "1", "--layer", "4294967295"},
-                   "",
-                   "faces-set-layer: --layer names the invalid layer\n"},
-                  {{"faces-reverse", "b.korv", "--faces", kAll},
-                   "Reversed 6 of 6 listed face(s) volume_before=1 volume_after=-1",
-                   "",
-                   volume(-1)},
-                  // Reversing twice is the identity, and each listed id counts.
-                  {{"faces-reverse", "b.korv", "--faces", "3,3"},
-                   "Reversed 2 of 2 listed face(s) volume_before=1 volume_after=1",
-                   "",
-                   volume(1)},
-              });
+    run_cases(
+        dir,
+        {
+            {{"faces-erase", "b.korv", "--faces", "5,5,99"},
+             "Erased 1 of 3 listed face(s) faces_before=6 faces_after=5",
+             "",
+             faces(5)},
+            {{"faces-erase", "b.korv", "--faces", "99"},
+             "",
+             "faces-erase: no listed face is alive\n"},
+            {{"faces-erase", "b.korv"}, "", "faces-erase: --faces is required\n"},
+            {{"faces-hide", "b.korv", "--faces", "1,2,2"},
+             "Hid 2 of 3 listed face(s) hidden_before=0 hidden_after=2",
+             "",
+             hidden(2)},
+            {{"faces-show", "h.korv", "--faces", "2,7"},
+             "Showed 1 of 2 listed face(s) hidden_before=2 hidden_after=1",
+             "",
+             hidden(1)},
+            {{"faces-paint", "b.korv", "--faces", "1,2", "--mat", "3"},
+             "Painted 2 of 2 listed face(s) with material 3 faces_with_material=2",
+             "",
+             [](const Document& d) { EXPECT_EQ(root(d).faces_with_material(3).size(), 2u); }},
+            {{"faces-paint", "b.korv", "--faces", "1"},
+             "",
+             "faces-paint: --faces and --mat are required\n"},
+            {{"faces-set-layer", "b.korv", "--faces", "1", "--layer", "2"},
+             "Moved 1 of 1 listed face(s) to layer 2 faces_on_layer=1",
+             "",
+             [](const Document& d) { EXPECT_EQ(root(d).faces()[1].layer_id, 2u); }},
+            {{"faces-set-layer", "b.korv", "--faces", "1", "--layer", "4294967295"},
+             "",
+             "faces-set-layer: --layer names the invalid layer\n"},
+            {{"faces-reverse", "b.korv", "--faces", kAll},
+             "Reversed 6 of 6 listed face(s) volume_before=1 volume_after=-1",
+             "",
+             volume(-1)},
+            {{"join-faces", "w.korv"},
+             "Softened 1 edge(s) between coplanar faces linked=0 soft_before=0 soft_after=1",
+             "",
+             soft(1)},
+            {{"join-faces", "bent.korv"},
+             "Softened 0 edge(s) between coplanar faces linked=0 soft_before=0 soft_after=0",
+             "",
+             soft(0)},
+            {{"join-faces", "bent.korv", "--eps", "0.98"},
+             "Softened 1 edge(s) between coplanar faces linked=0 soft_before=0 soft_after=1",
+             "",
+             soft(1)},
+            {{"join-faces", "w.korv", "--faces", "7"}, "", "join-faces: no listed face is alive\n"},
+            // Reversing twice is the identity, and each listed id counts.
+            {{"faces-reverse", "b.korv", "--faces", "3,3"},
+             "Reversed 2 of 2 listed face(s) volume_before=1 volume_after=1",
+             "",
+             volume(1)},
+        });
 }
 
 TEST(FaceEditsCli, SelectionMovesAndCopies) {
