@@ -15,9 +15,9 @@ namespace korvan {
 class Mesh;
 
 enum class QuadKind : std::uint8_t {
-    kNone,           // not a quad (or not usable)
-    kFourSided,      // one face of four corners
-    kTrianglePair,   // two triangles across one soft edge
+    kNone,          // not a quad (or not usable)
+    kFourSided,     // one face of four corners
+    kTrianglePair,  // two triangles across one soft edge
 };
 
 // One quad cell. `sides` are its four outline half-edges in ring order, each on one of the

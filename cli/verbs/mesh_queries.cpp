@@ -72,12 +72,18 @@ void append_xyz(std::string& out, const Vec3& v) {
     append_float(out, v.z);
 }
 
-void append_ids(std::string& out, std::string_view key, std::span<const std::uint32_t> ids) {
+// "key=3,7,9" (just "key=" for an empty list).
+void append_id_list(std::string& out, std::string_view key, std::span<const std::uint32_t> ids) {
     out.append(key).append("=");
     for (std::size_t i = 0; i < ids.size(); ++i) {
         if (i > 0) out += ',';
         append_int(out, ids[i]);
     }
+}
+
+// An id list on a line of its own.
+void append_ids(std::string& out, std::string_view key, std::span<const std::uint32_t> ids) {
+    append_id_list(out, key, ids);
     out += '\n';
 }
 
@@ -89,8 +95,8 @@ int refuse(const VerbCall& call, std::string_view reason) {
     return kExitFailure;
 }
 
-int refuse_id(const VerbCall& call, std::string_view what, std::uint32_t id,
-              std::string_view why) {
+// "<verb>: <what> <id> <why>".
+int refuse_id(const VerbCall& call, std::string_view what, std::uint32_t id, std::string_view why) {
     std::string reason(what);
     reason += ' ';
     append_int(reason, id);
@@ -98,8 +104,8 @@ int refuse_id(const VerbCall& call, std::string_view what, std::uint32_t id,
     return refuse(call, reason);
 }
 
-// Loads the model and runs query(mesh) on the root mesh (a copy the query may link or weld:
-// nothing is saved). Returns the query's exit code.
+// Loads the model and runs query(mesh) on its root mesh, which the query may link or weld
+// freely: the document is dropped unsaved. Returns the query's exit code.
 template <class Query>
 int on_root_mesh(const VerbCall& call, Query&& query) {
     std::optional<Document> doc = acquire_model(call);
@@ -117,9 +123,9 @@ std::vector<FaceId> distinct_alive(const Mesh& mesh, std::span<const FaceId> fac
     return out;
 }
 
-// The edge that carries `edge`'s side after link_shared_edges: linking retires the second
-// edge of each pair and hands its half-edges to the first. `side` is edge's half-edge taken
-// before the link.
+// The edge that now carries the side `edge` had: linking (ours, or the reader's when it joined
+// the file's faces) retires the second edge of each pair and hands its half-edges to the
+// first. `side` is edge's half-edge, taken before any link this run makes.
 EdgeId followed_edge(const Mesh& mesh, EdgeId edge, HalfEdgeId side) {
     if (mesh.edge_usable(edge) || side >= mesh.half_edges().size()) return edge;
     const EdgeId kept = mesh.half_edges()[side].edge;
@@ -253,9 +259,8 @@ int run_faces_neighbours(const VerbCall& call) {
         std::string extra;
         append_key(extra, " seed", std::uint64_t{o.face.value});
         append_key(extra, " linked", linked);
-        return print_face_list(call.verb == "faces-adjacent"
-                                   ? mesh.adjacent_faces(o.face.value)
-                                   : mesh.connected_faces(o.face.value),
+        return print_face_list(call.verb == "faces-adjacent" ? mesh.adjacent_faces(o.face.value)
+                                                             : mesh.connected_faces(o.face.value),
                                extra);
     });
 }
@@ -360,7 +365,8 @@ int run_face_loop(const VerbCall& call) {
             }
             std::string reason = "edge ";
             append_int(reason, o.edge.value);
-            reason += quads ? " is invalid or dead, not on face " : " is invalid or dead, or not on face ";
+            reason += quads ? " is invalid or dead, not on face "
+                            : " is invalid or dead, or not on face ";
             append_int(reason, o.face.value);
             if (quads) reason += ", or its diagonal";
             return refuse(call, reason);
@@ -421,11 +427,9 @@ int run_quad_info(const VerbCall& call) {
                 append_key(out, " partner", std::uint64_t{cell.partner});
                 append_key(out, " soft_edge", std::uint64_t{cell.diagonal});
             }
-            append_ids(out, " corners", cell.corners);
-            out.pop_back();
+            append_id_list(out, " corners", cell.corners);
             const std::array<VertexId, 2> diagonal = quad_diagonal(mesh, cell);
-            append_ids(out, " diagonal", diagonal);
-            out.pop_back();
+            append_id_list(out, " diagonal", diagonal);
             const Vec3 a = mesh.vertices()[diagonal[0]].position;
             const Vec3 b = mesh.vertices()[diagonal[1]].position;
             append_key(out, " diagonal_length", static_cast<double>(length(b - a)));
@@ -489,11 +493,13 @@ int run_faces_by_area(const VerbCall& call) {
 
 int run_faces_in_aabb(const VerbCall& call) {
     const Options& o = call.options;
-    if (!o.min.given || !o.max.given) return refuse(call, "--min X,Y,Z and --max X,Y,Z are required");
+    if (!o.min.given || !o.max.given)
+        return refuse(call, "--min X,Y,Z and --max X,Y,Z are required");
     Aabb box;
     box.min = {o.min.value[0], o.min.value[1], o.min.value[2]};
     box.max = {o.max.value[0], o.max.value[1], o.max.value[2]};
-    return on_root_mesh(call, [&](Mesh& mesh) { return print_face_list(mesh.faces_within_aabb(box)); });
+    return on_root_mesh(call,
+                        [&](Mesh& mesh) { return print_face_list(mesh.faces_within_aabb(box)); });
 }
 
 }  // namespace korvan::cli

