@@ -75,7 +75,10 @@ QuadCell quad_at(const Mesh& mesh, FaceId face) {
     cell.partner = partner;
     cell.diagonal = he[h].edge;
     cell.sides = {he[h].next, he[h].prev, he[t].next, he[t].prev};
-    for (std::size_t i = 0; i < 4; ++i) cell.corners[i] = he[cell.sides[i]].origin;
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (cell.sides[i] >= he.size()) return QuadCell{};  // a ring with a broken prev link
+        cell.corners[i] = he[cell.sides[i]].origin;
+    }
     return cell;
 }
 

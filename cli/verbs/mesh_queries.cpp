@@ -430,9 +430,13 @@ int run_quad_info(const VerbCall& call) {
             append_id_list(out, " corners", cell.corners);
             const std::array<VertexId, 2> diagonal = quad_diagonal(mesh, cell);
             append_id_list(out, " diagonal", diagonal);
-            const Vec3 a = mesh.vertices()[diagonal[0]].position;
-            const Vec3 b = mesh.vertices()[diagonal[1]].position;
-            append_key(out, " diagonal_length", static_cast<double>(length(b - a)));
+            // A ring may name a vertex the file never defined; such a diagonal has no length.
+            const std::span<const Vertex> vs = mesh.vertices();
+            double diagonal_length = 0.0;
+            if (diagonal[0] < vs.size() && diagonal[1] < vs.size()) {
+                diagonal_length = length(vs[diagonal[1]].position - vs[diagonal[0]].position);
+            }
+            append_key(out, " diagonal_length", diagonal_length);
         }
         append_key(out, " linked", linked);
         write_out(out + "\n");
