@@ -22,7 +22,7 @@
 
 // The sample-model generators and the component placement verbs.
 //
-// Sentences where the catalogue gives only the operation:
+// The sentences these two verbs print, ours to word:
 //   create-instance: Created instance "NAME" of "ID", N total instances, saved to "PATH"
 //   instance-array:  Arrayed K instance(s) of "ID" at step (x,y,z), N total instances, saved to "PATH"
 
