@@ -134,10 +134,21 @@ std::optional<FaceId> Mesh::push_pull(FaceId face, float distance) {
     if (!pos) return std::nullopt;
     const std::size_t count = ring.size();
 
-    // A neighbour shares an undirected vertex pair with the face. The candidates come from the
-    // spatial index (faces using any ring vertex), so the test never scans the whole mesh.
+    // A neighbour shares an undirected vertex pair with the face. A linked neighbour sits
+    // across a ring side's twin, which costs nothing to look at; only a face with none asks the
+    // spatial index for the faces using its ring vertices (unlinked neighbours, such as the
+    // walls of an earlier pull). Asking the index after every edit rebuilds its changed chunks,
+    // which made a run of pulls over a linked grid spend most of its time there.
     bool has_neighbour = false;
-    {
+    for (const HalfEdgeId h : face_half_edges(face)) {
+        const HalfEdgeId t = half_edges_[h].twin;
+        if (t < half_edges_.size() && half_edges_[t].face != face &&
+            face_usable(half_edges_[t].face)) {
+            has_neighbour = true;
+            break;
+        }
+    }
+    if (!has_neighbour) {
         std::vector<std::pair<VertexId, VertexId>> pairs;
         pairs.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
