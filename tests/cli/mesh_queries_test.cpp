@@ -140,11 +140,9 @@ TEST_F(MeshQueriesCli, SelectionsByStateAttributeBoxAreaAndDirection) {
     expect_cases(
         {
             {{"mesh-volume", "box.korv"}, "volume=1\n"},
-            {{"mesh-naked-edges", "box.korv"}, "naked_edges=0\n"},
             {{"mesh-naked-edges", "grid.korv"}, "naked_edges=10\n"},
             {{"faces-alive", "grid.korv"}, "count=6\nfaces=0,1,2,3,4,5\n"},
             {{"faces-visible", "grid.korv"}, "count=5\nfaces=0,1,2,3,4\n"},
-            {{"faces-hidden", "grid.korv"}, "count=1\nfaces=5\n"},
             {{"faces-soft-hidden", "grid.korv"}, "count=1\nfaces=5\n"},
             {{"faces-mat", "grid.korv", "--mat", "2"}, "count=1 mat=2 area=1\nfaces=4\n"},
             {{"faces-layer", "grid.korv", "--layer", "1"}, "count=1 layer=1 area=1\nfaces=4\n"},
@@ -152,7 +150,6 @@ TEST_F(MeshQueriesCli, SelectionsByStateAttributeBoxAreaAndDirection) {
             {{"faces-aabb", "grid.korv"}, "ok=1 count=6 min=0,0,0 max=3,2,0\n"},
             {{"faces-aabb", "grid.korv", "--faces", "4,4,99"},
              "ok=1 count=1 min=1,1,0 max=2,2,0\n"},
-            {{"faces-aabb", "grid.korv", "--layer", "1"}, "ok=1 count=1 min=1,1,0 max=2,2,0\n"},
             {{"faces-aabb", "grid.korv", "--mat", "7"}, "ok=0 count=0\n"},
             {{"faces-aabb", "grid.korv", "--faces", "1", "--mat", "2"},
              "",
@@ -169,12 +166,8 @@ TEST_F(MeshQueriesCli, SelectionsByStateAttributeBoxAreaAndDirection) {
             {{"faces-facing", "box.korv", "--vector", "0,0,2"}, "count=1 angle=5\nfaces=5\n"},
             {{"faces-facing", "grid.korv", "--vector", "0,0.1,1", "--angle", "6"},
              "count=6 angle=6\nfaces=0,1,2,3,4,5\n"},
-            {{"faces-facing", "grid.korv", "--vector", "0,0,-1"}, "count=0 angle=5\nfaces=\n"},
-            {{"faces-facing", "grid.korv"}, "", "faces-facing: --vector X,Y,Z is required\n", 1},
             {{"faces-by-area", "box.korv", "--min", "1"},
              "count=6 min=1 max=" + max_area + "\nfaces=0,1,2,3,4,5\n"},
-            {{"faces-by-area", "grid.korv", "--min", "1.5"},
-             "count=0 min=1.5 max=" + max_area + "\nfaces=\n"},
             // Centroids on the box's faces count as inside.
             {{"faces-in-aabb", "grid.korv", "--min", "0,0,0", "--max", "1.5,1.5,0"},
              "count=4\nfaces=0,1,3,4\n"},
@@ -201,7 +194,6 @@ TEST_F(MeshQueriesCli, FloodsNeighboursAndTheWeldBeforeGrowing) {
              "",
              "faces-coplanar: face 99 is invalid or dead\n",
              1},
-            {{"faces-coplanar", "grid.korv"}, "", "faces-coplanar: --face F is required\n", 1},
             {{"faces-adjacent", "grid.korv", "--face", "1"},
              "count=3 seed=1 linked=0\nfaces=0,2,4\n"},
             {{"faces-connected", "grid.korv", "--face", "1"},
@@ -215,7 +207,6 @@ TEST_F(MeshQueriesCli, FloodsNeighboursAndTheWeldBeforeGrowing) {
              "count=3 selected=1 welded=0 linked=0\nfaces=0,1,3\n"},
             {{"faces-shrink", "grid.korv", "--faces", "0,1,2,4"},
              "count=1 selected=4 linked=0\nfaces=1\n"},
-            {{"faces-grow", "grid.korv"}, "", "faces-grow: --faces N0,N1,... is required\n", 1},
         },
         dir());
 }
@@ -261,25 +252,15 @@ TEST_F(MeshQueriesCli, EdgeLoopsRingsStripsAndVertexFans) {
              "",
              "edge-loop: edge 100000 is invalid or dead or has no alive face\n",
              1},
-            {{"edge-ring", "grid.korv"}, "", "edge-ring: --edge E is required\n", 1},
             {{"face-loop", "grid.korv", "--edge", num(mid)},
              "linked=0 edge=" + num(mid) + " face=1 count=2\nfaces=1,4\n"},
-            {{"face-loop", "grid.korv", "--edge", num(e(g, 5, 9))},
-             "linked=0 edge=" + num(e(g, 5, 9)) + " face=3 count=3\nfaces=3,4,5\n"},
-            {{"face-loop", "grid.korv", "--edge", num(mid), "--face", "4"},
-             "linked=0 edge=" + num(mid) + " face=4 count=2\nfaces=1,4\n"},
             {{"face-loop", "grid.korv", "--edge", num(mid), "--face", "0"},
              "",
              "face-loop: edge " + num(mid) + " is invalid or dead, or not on face 0\n",
              1},
-            // Two triangles across a soft edge are a quad to quad-loop, not to face-loop.
+            // Two triangles across a soft edge count as one quad.
             {{"quad-loop", "strip.korv", "--edge", num(left)},
              "linked=0 edge=" + num(left) + " face=0 count=4\nfaces=0,1,2,3\n"},
-            {{"face-loop", "strip.korv", "--edge", num(left)},
-             "linked=0 edge=" + num(left) + " face=0 count=1\nfaces=0\n"},
-            {{"quad-loop", "hard.korv", "--edge", num(e(reload(dir() / "hard.korv"), 0, 4))},
-             "linked=0 edge=" + num(e(reload(dir() / "hard.korv"), 0, 4)) +
-                 " face=0 count=1\nfaces=0\n"},
             {{"quad-loop", "strip.korv", "--edge", num(diagonal), "--face", "2"},
              "",
              "quad-loop: edge " + num(diagonal) +
@@ -288,10 +269,6 @@ TEST_F(MeshQueriesCli, EdgeLoopsRingsStripsAndVertexFans) {
             {{"vertex-adjacency", "grid.korv", "--vertex", "5"},
              "vertex=5 valence=4 linked=0\nfaces=0,1,3,4\nedges=" + fan_edges +
                  "\nhalf_edges=" + fan + "\n"},
-            {{"vertex-adjacency", "grid.korv", "--vertex", "0"},
-             "vertex=0 valence=2 linked=0\nfaces=0\nedges=" +
-                 joined(sorted({e(g, 0, 1), e(g, 0, 4)})) +
-                 "\nhalf_edges=" + joined(g.vertex_half_edges(0)) + "\n"},
             {{"vertex-adjacency", "grid.korv", "--vertex", "12"},
              "",
              "vertex-adjacency: vertex 12 is invalid or dead\n",
@@ -303,10 +280,6 @@ TEST_F(MeshQueriesCli, EdgeLoopsRingsStripsAndVertexFans) {
              "face=2 quad=1 kind=triangle-pair partner=3 soft_edge=" + num(diagonal) +
                  " corners=1,2,6,5 diagonal=1,6 diagonal_length=1.41421 linked=0\n"},
             {{"quad-info", "hard.korv", "--face", "2"}, "face=2 quad=0 sides=3 linked=0\n"},
-            {{"quad-info", "grid.korv", "--face", "6"},
-             "",
-             "quad-info: face 6 is invalid or dead\n",
-             1},
             {{"faces-boundary-edges", "grid.korv", "--faces", "0,1"},
              "count=6 perimeter=6 linked=0\nedges=" +
                  joined(sorted(

@@ -106,17 +106,6 @@ TEST(MeshLoops, QuadAtTellsQuadsFromOtherFaces) {
              return m;
          },
          0, QuadKind::kNone, kInvalidId, none},
-        {"invalid id", [] { return quad_grid(1, 1); }, kInvalidId, QuadKind::kNone, kInvalidId,
-         none},
-        {"pentagon",
-         [] {
-             Mesh m;
-             for (int i = 0; i < 5; ++i) m.add_vertex({float(i % 3), float(i / 3), 0});
-             const VertexId ring[] = {0, 1, 2, 4, 3};
-             m.add_ngon(ring);
-             return m;
-         },
-         0, QuadKind::kNone, kInvalidId, none},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -106,7 +106,6 @@ TEST(EdgeCommands, RefusedEraseChangesNothingAndIsNotRecorded) {
     const Row rows[] = {
         {"dead edge", MeshLocator::of_node(&doc.root()), shared},
         {"edge out of range", MeshLocator::of_node(&doc.root()), 100000},
-        {"invalid id", MeshLocator::of_node(&doc.root()), kInvalidId},
         {"missing definition", MeshLocator::of_definition("no-such-def"), 0},
     };
     for (const Row& row : rows) {
