@@ -161,6 +161,22 @@ TEST(MeshPushPull, BoxFaceChangesTheVolumeByAreaTimesDistance) {
     }
 }
 
+TEST(MeshPushPull, NeighboursCountWhetherLinkedOrNot) {
+    // A cap pushed back into its own walls is not a lone face: its new cap keeps facing the
+    // way the old one did, whether the walls were linked to it or are still islands that
+    // only share its vertices.
+    for (const bool linked : {true, false}) {
+        SCOPED_TRACE(linked ? "linked walls" : "unlinked walls");
+        Mesh mesh;
+        const auto cap = mesh.push_pull(square(mesh), 1.0f);
+        ASSERT_TRUE(cap);
+        if (linked) mesh.link_shared_edges();
+        const auto again = mesh.push_pull(*cap, -0.5f);
+        ASSERT_TRUE(again);
+        expect_near_vec(mesh.face_normal(*again), {0, 0, 1});
+    }
+}
+
 TEST(MeshPushPull, RefusalsLeaveTheMeshAlone) {
     Mesh mesh;
     const FaceId f = square(mesh);
