@@ -418,25 +418,25 @@ constexpr VerbSpec kVerbs[] = {
      "[file.korv | --in file.korv] --path \"X,Y,Z X,Y,Z ...\" --out file.korv",
      "cut a polyline across the faces that contain it (Mesh::knife_path); refuses a path that\n"
      "cuts nothing (exit 1)",
-     run_not_built},
+     run_mesh_knife},
     {"face-sweep", kModelEdit,
      "[file.korv | --in file.korv] --face F --path \"X,Y,Z X,Y,Z ...\" --out file.korv",
      "sweep --face along --path with rotation-minimising frames and mitred corners\n"
      "(SweepAlongPathCommand)",
-     run_not_built},
+     run_face_sweep},
     {"cut-door", kModelEdit,
      "[file.korv | --in file.korv] --face F [--width W] [--height H] [--sill S] "
      "[--thickness T] --out file.korv",
      "door opening (default 0.9 x 2.1 m) through --face and its parallel far face, found\n"
      "automatically when --thickness <= 0 (CutOpeningCommand); refuses an opening that does\n"
      "not fit the face (exit 1)",
-     run_not_built},
+     run_cut_opening},
     {"cut-window", kModelEdit,
      "[file.korv | --in file.korv] --face F [--width W] [--height H] [--sill S] "
      "[--thickness T] --out file.korv",
      "window opening (default 1.2 x 1.4 m at sill 0.9) through --face and its far face\n"
      "(CutOpeningCommand); refuses an opening that does not fit the face (exit 1)",
-     run_not_built},
+     run_cut_opening},
     {"faces-erase", kModelEdit, "[file.korv | --in file.korv] --faces N0,N1,... --out file.korv",
      "erase the listed faces (EraseFacesCommand); dead or invalid ids are skipped",
      run_faces_erase},

@@ -10,7 +10,9 @@
 #include "cli/options.h"
 #include "cli/report.h"
 #include "core/mesh.h"
+#include "core/mesh_knife.h"
 #include "core/tolerances.h"
+#include "document/commands/modelling_commands.h"
 
 namespace korvan::cli {
 namespace {
@@ -52,6 +54,24 @@ int edit_root_mesh(const VerbCall& call, Edit&& edit) {
     if (!doc) return kExitFailure;
     std::string sentence, reason;
     if (!edit(doc->root().mesh, sentence, reason)) return refuse(call, reason);
+    const std::optional<std::filesystem::path> target = save_target(call);
+    if (target) {
+        if (!save_document(*doc, *target)) return kExitFailure;
+        sentence.append(", saved to ");
+        append_quoted_path(sentence, *target);
+    }
+    sentence.append("\n");
+    write_out(sentence);
+    return kExitOk;
+}
+
+// edit_root_mesh for edits that run a command on the document.
+template <class Edit>
+int edit_document(const VerbCall& call, Edit&& edit) {
+    std::optional<Document> doc = acquire_model(call);
+    if (!doc) return kExitFailure;
+    std::string sentence, reason;
+    if (!edit(*doc, sentence, reason)) return refuse(call, reason);
     const std::optional<std::filesystem::path> target = save_target(call);
     if (target) {
         if (!save_document(*doc, *target)) return kExitFailure;
@@ -298,6 +318,104 @@ int run_mesh_slice_cap(const VerbCall& call) {
         append_key(out.append(" "), "naked_before", naked_before);
         append_key(out.append(" "), "naked_after", r.naked_after);
         append_key(out.append(" "), "volume", static_cast<double>(mesh.compute_volume()));
+        return true;
+    });
+}
+
+int run_mesh_knife(const VerbCall& call) {
+    const Options& o = call.options;
+    if (o.path.empty()) return refuse(call, "--path is required");
+    std::vector<Vec3> path;
+    for (const Float3& p : o.path) path.push_back(to_vec3(p));
+    return edit_root_mesh(call, [&](Mesh& mesh, std::string& out, std::string& reason) {
+        const std::uint64_t faces_before = mesh.alive_face_count();
+        const std::uint64_t naked_before = mesh.naked_edge_count();
+        const KnifeReport r = knife_path(mesh, path);
+        if (!r.ok) {
+            reason = std::string("nothing cut (") + r.message + ")";
+            return false;
+        }
+        out = "Knife cut ";
+        append_count(out, r.faces_cut);
+        out.append(" face(s) along ");
+        append_count(out, path.size());
+        out.append(" path point(s): ");
+        append_key(out, "t_vertices", r.t_vertices);
+        append_key(out.append(" "), "reused", r.reused);
+        append_key(out.append(" "), "faces_before", faces_before);
+        append_key(out.append(" "), "faces_after", mesh.alive_face_count());
+        append_key(out.append(" "), "naked_before", naked_before);
+        append_key(out.append(" "), "naked_after", mesh.naked_edge_count());
+        return true;
+    });
+}
+
+int run_face_sweep(const VerbCall& call) {
+    const Options& o = call.options;
+    if (!o.face.given || o.path.empty()) return refuse(call, "--face and --path are required");
+    std::vector<Vec3> path;
+    for (const Float3& p : o.path) path.push_back(to_vec3(p));
+    return edit_document(call, [&](Document& doc, std::string& out, std::string& reason) {
+        SweepAlongPathCommand sweep(doc, MeshLocator::of_node(&doc.root()), o.face.value, path);
+        sweep.redo();
+        const SweepReport& r = sweep.result();
+        if (!r.ok) {
+            reason = "face " + face_text(o.face.value) + " could not be swept (" + r.message + ")";
+            return false;
+        }
+        const Mesh& mesh = doc.root().mesh;
+        out = "Swept face " + face_text(o.face.value) + " along ";
+        append_count(out, path.size());
+        out.append(" path point(s) -> end cap face ");
+        append_count(out, r.end_cap);
+        out.append(" ");
+        append_key(out, "sections", r.sections);
+        append_key(out.append(" "), "new_faces", r.faces_made);
+        append_key(out.append(" "), "soft_edges", r.soft_edges);
+        append_key(out.append(" "), "volume", static_cast<double>(mesh.compute_volume()));
+        append_key(out.append(" "), "naked_after", mesh.naked_edge_count());
+        return true;
+    });
+}
+
+int run_cut_opening(const VerbCall& call) {
+    const Options& o = call.options;
+    if (!o.face.given) return refuse(call, "--face is required");
+    const bool door = call.verb == "cut-door";
+    OpeningRequest request =
+        default_opening(door ? OpeningKind::kDoor : OpeningKind::kWindow, o.face.value);
+    if (o.width.given) request.width = o.width.value;
+    if (o.height.given) request.height = o.height.value;
+    if (o.sill.given) request.sill = o.sill.value;
+    if (o.thickness.given) request.thickness = o.thickness.value;
+    return edit_document(call, [&](Document& doc, std::string& out, std::string& reason) {
+        const Mesh& mesh = doc.root().mesh;
+        const float volume_before = mesh.compute_volume();
+        CutOpeningCommand cut(doc, MeshLocator::of_node(&doc.root()), request);
+        cut.redo();
+        const OpeningResult& r = cut.result();
+        if (!r.ok) {
+            reason = "face " + face_text(o.face.value) + " could not be opened (" + r.message + ")";
+            return false;
+        }
+        out = door ? "Cut door opening " : "Cut window opening ";
+        append_float(out, request.width);
+        out.append(" x ");
+        append_float(out, request.height);
+        out.append(" at sill ");
+        append_float(out, request.sill);
+        if (r.far_face != kInvalidId) {
+            out.append(" through face " + face_text(o.face.value) + " and far face " +
+                       face_text(r.far_face) + ": ");
+            append_key(out, "depth", static_cast<double>(r.depth));
+            out.append(" ");
+        } else {
+            out.append(" in face " + face_text(o.face.value) + " (no far face): ");
+        }
+        append_key(out, "new_faces", r.faces_made);
+        append_key(out.append(" "), "volume_before", static_cast<double>(volume_before));
+        append_key(out.append(" "), "volume_after", static_cast<double>(mesh.compute_volume()));
+        append_key(out.append(" "), "naked_after", mesh.naked_edge_count());
         return true;
     });
 }
