@@ -10,6 +10,11 @@
 // the wall gets the same hole moved along the normal, and four jamb quads join the two rims;
 // the pieces reuse the old rings' vertices, so after local linking the wall's other faces
 // see the same edges as before and a closed wall stays closed.
+//
+// An opening standing on the face's border (a door whose sill is the wall's foot) cannot be a
+// hole: the face's ring takes it as a notch, the far face the same, and the face that joins
+// the two borders (the wall's underside) is split along the opening's sides with the strip
+// between them dropped. Three jambs then close the tunnel.
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +33,7 @@ namespace {
 
 constexpr float kMinOpeningSize = kMinCreationSize;
 constexpr double kBorderClearance = kWeldTolerance;  // a hole must stay this far from the rim
+constexpr double kOnBorder = kWeldTolerance;         // an opening side this close is on it
 constexpr float kThinWall = 1e-6f;                   // thickness at or below: search the far face
 constexpr float kFarSlackRatio = 0.1f;               // a far face may sit this share of the
 constexpr float kFarSlack = 0.05f;                   // thickness plus this off the given one
@@ -265,6 +271,217 @@ std::vector<FaceId> rebuild_face(Mesh& mesh, const FaceShape& shape,
     return made;
 }
 
+// The ring side (by its first corner) that holds p and then q strictly inside it, both within
+// the border tolerance of it; nothing when no side does.
+std::optional<std::size_t> side_holding(const std::vector<Point2>& ring, const Point2& p,
+                                        const Point2& q) {
+    for (std::size_t i = 0; i < ring.size(); ++i) {
+        const Point2& a = ring[i];
+        const Point2& b = ring[(i + 1) % ring.size()];
+        if (distance_to_segment(p, a, b) > kOnBorder || distance_to_segment(q, a, b) > kOnBorder) {
+            continue;
+        }
+        const double dx = b.x - a.x, dy = b.y - a.y;
+        const double len = std::sqrt(dx * dx + dy * dy);
+        if (len <= 0.0) continue;
+        const double tp = ((p.x - a.x) * dx + (p.y - a.y) * dy) / len;
+        const double tq = ((q.x - a.x) * dx + (q.y - a.y) * dy) / len;
+        if (tp > kBorderClearance && tq > tp && tq < len - kBorderClearance) return i;
+    }
+    return std::nullopt;
+}
+
+// An opening that stands on the border of the face (a door on the floor line): side `side`
+// of the rectangle (corner side to side + 1, counter-clockwise about the face's normal) lies
+// along ring side `ring_side`.
+struct Notch {
+    int side = 0;
+    std::size_t ring_side = 0;
+};
+
+// The other face on a ring side: the alive face across its twin, or kInvalidId.
+FaceId face_across(const Mesh& mesh, FaceId face, std::size_t ring_side) {
+    const std::vector<HalfEdgeId> sides = mesh.face_half_edges(face);
+    if (ring_side >= sides.size()) return kInvalidId;
+    const auto he = mesh.half_edges();
+    const HalfEdgeId t = he[sides[ring_side]].twin;
+    if (t >= he.size() || !mesh.face_usable(he[t].face)) return kInvalidId;
+    return he[t].face;
+}
+
+// Position in `ring` of vertex `from` followed by vertex `to`, or nothing.
+std::optional<std::size_t> ring_step(const std::vector<VertexId>& ring, VertexId from,
+                                     VertexId to) {
+    for (std::size_t i = 0; i < ring.size(); ++i) {
+        if (ring[i] == from && ring[(i + 1) % ring.size()] == to) return i;
+    }
+    return std::nullopt;
+}
+
+Face look_of(const Mesh& mesh, FaceId face) { return mesh.faces()[face]; }
+
+std::optional<FaceId> add_like(Mesh& mesh, const std::vector<VertexId>& ring, const Face& look) {
+    const std::optional<FaceId> f = mesh.add_ngon(ring);
+    if (!f) return std::nullopt;
+    Face& nf = mesh.face_mut(*f);
+    nf.material_id = look.material_id;
+    nf.layer_id = look.layer_id;
+    nf.visible = look.visible;
+    nf.tag = look.tag;
+    nf.extra_flag_1 = look.extra_flag_1;
+    nf.extra_flag_2 = look.extra_flag_2;
+    return f;
+}
+
+// A ring of positions is a simple polygon in the plane across `normal`.
+bool simple_about(const std::vector<Vec3>& ring, const Vec3& normal) {
+    if (ring.size() < 3) return false;
+    const PlaneFrame frame = frame_about(ring[0], normal);
+    return ring_is_simple(flatten(frame, ring));
+}
+
+// An opening standing on the border of the face. The face's ring takes the opening as a notch;
+// with a far face, that face takes the same notch, the face joining the two borders (the floor
+// under a door) loses the strip between them and is left in two pieces, and three jambs line
+// the sides and head. Without a far face the border must be open.
+OpeningResult cut_notch(Mesh& mesh, const FaceShape& front, const std::optional<FaceShape>& far,
+                        const std::vector<Vec3>& corners, const std::vector<Vec3>& far_corners,
+                        const Notch& notch, double depth) {
+    OpeningResult result;
+    const int k = notch.side;
+    auto at = [k](int i) { return static_cast<std::size_t>((k + i) % 4); };
+    const std::size_t nf = front.ids.size(), i = notch.ring_side;
+    const VertexId a = front.ids[i], b = front.ids[(i + 1) % nf];
+    const FaceId floor = face_across(mesh, front.face, i);
+
+    std::optional<std::size_t> j, ia, jd;
+    std::vector<VertexId> floor_ring;
+    if (!far) {
+        if (floor != kInvalidId) {
+            result.message = "the opening reaches the face's border where another face meets it";
+            return result;
+        }
+    } else {
+        const PlaneFrame far_frame = frame_about(far->centroid, far->normal);
+        j = side_holding(flatten(far_frame, far->points), far_frame.to_2d(far_corners[at(1)]),
+                         far_frame.to_2d(far_corners[at(0)]));
+        if (!j) {
+            result.message = "the opening does not reach the far face's border";
+            return result;
+        }
+        const std::size_t ng = far->ids.size();
+        const VertexId c = far->ids[*j], d = far->ids[(*j + 1) % ng];
+        if (floor != kInvalidId && face_across(mesh, far->face, *j) == floor) {
+            floor_ring = mesh.face_vertices(floor);
+            ia = ring_step(floor_ring, b, a);
+            jd = ring_step(floor_ring, d, c);
+        }
+        if (!ia || !jd) {
+            result.message =
+                "the border under the opening is not one face joining the wall's sides";
+            return result;
+        }
+    }
+
+    // The new rings as ring entries: an old vertex id, or one of the new corners (front
+    // corners as kQ + i, far ones as kR + i) until the vertices exist.
+    constexpr VertexId kQ = kInvalidId - 8, kR = kInvalidId - 4;
+    std::vector<VertexId> front_ring;
+    for (std::size_t t = 1; t <= nf; ++t) front_ring.push_back(front.ids[(i + t) % nf]);
+    for (const int c : {0, 3, 2, 1}) front_ring.push_back(kQ + static_cast<VertexId>(at(c)));
+    std::vector<VertexId> far_ring, piece_a, piece_b;
+    if (far) {
+        const std::size_t ng = far->ids.size();
+        for (std::size_t t = 1; t <= ng; ++t) far_ring.push_back(far->ids[(*j + t) % ng]);
+        for (const int c : {1, 2, 3, 0}) far_ring.push_back(kR + static_cast<VertexId>(at(c)));
+        const std::size_t m = floor_ring.size();
+        for (std::size_t t = (*ia + 1) % m;; t = (t + 1) % m) {
+            piece_a.push_back(floor_ring[t]);
+            if (t == *jd) break;
+        }
+        piece_a.push_back(kR + static_cast<VertexId>(at(0)));
+        piece_a.push_back(kQ + static_cast<VertexId>(at(0)));
+        for (std::size_t t = (*jd + 1) % m;; t = (t + 1) % m) {
+            piece_b.push_back(floor_ring[t]);
+            if (t == *ia) break;
+        }
+        piece_b.push_back(kQ + static_cast<VertexId>(at(1)));
+        piece_b.push_back(kR + static_cast<VertexId>(at(1)));
+    }
+    auto position = [&](VertexId v) {
+        if (v >= kQ && v < kR) return corners[v - kQ];
+        if (v >= kR) return far_corners[v - kR];
+        return mesh.vertices()[v].position;
+    };
+    auto positions = [&](const std::vector<VertexId>& ring) {
+        std::vector<Vec3> out;
+        for (const VertexId v : ring) out.push_back(position(v));
+        return out;
+    };
+    bool simple = simple_about(positions(front_ring), front.normal);
+    if (far) {
+        const Vec3 floor_normal = normalize(ring_normal_of(positions(floor_ring)));
+        simple = simple && simple_about(positions(far_ring), far->normal) &&
+                 simple_about(positions(piece_a), floor_normal) &&
+                 simple_about(positions(piece_b), floor_normal);
+    }
+    if (!simple) {
+        result.message = "the face around the opening could not be divided";
+        return result;
+    }
+
+    std::vector<HalfEdgeId> old_sides = mesh.face_half_edges(front.face);
+    if (far) {
+        for (const FaceId f : {far->face, floor}) {
+            const std::vector<HalfEdgeId> more = mesh.face_half_edges(f);
+            old_sides.insert(old_sides.end(), more.begin(), more.end());
+        }
+    }
+    std::vector<VertexId> made_vertices;
+    for (const Vec3& p : corners) made_vertices.push_back(mesh.add_vertex(p));
+    if (far) {
+        for (const Vec3& p : far_corners) made_vertices.push_back(mesh.add_vertex(p));
+    }
+    auto resolve = [&](std::vector<VertexId> ring) {
+        for (VertexId& v : ring) {
+            if (v >= kQ) v = made_vertices[v - kQ];
+        }
+        return ring;
+    };
+    const Face front_look = look_of(mesh, front.face);
+    std::vector<FaceId> made;
+    auto keep = [&](std::optional<FaceId> f) {
+        if (f) made.push_back(*f);
+    };
+    mesh.erase_face(front.face);
+    keep(add_like(mesh, resolve(front_ring), front_look));
+    if (far) {
+        const Face far_look = look_of(mesh, far->face), floor_look = look_of(mesh, floor);
+        mesh.erase_face(far->face);
+        mesh.erase_face(floor);
+        keep(add_like(mesh, resolve(far_ring), far_look));
+        keep(add_like(mesh, resolve(piece_a), floor_look));
+        keep(add_like(mesh, resolve(piece_b), floor_look));
+        Face jamb_look;
+        jamb_look.material_id = front_look.material_id;
+        jamb_look.layer_id = front_look.layer_id;
+        jamb_look.visible = front_look.visible;
+        for (const int c : {1, 2, 3}) {
+            const VertexId q0 = made_vertices[at(c)], q1 = made_vertices[at(c + 1)];
+            const VertexId r0 = made_vertices[4 + at(c)], r1 = made_vertices[4 + at(c + 1)];
+            keep(add_like(mesh, {q0, q1, r1, r0}, jamb_look));
+        }
+        result.far_face = far->face;
+        result.depth = static_cast<float>(depth);
+    }
+    link_faces_locally(mesh, made);
+    retire_orphaned_sides(mesh, old_sides);
+    mesh.mark_changed(kAllTableBits);
+    result.ok = true;
+    result.faces_made = made.size();
+    return result;
+}
+
 }  // namespace
 
 OpeningResult cut_opening_through(Mesh& mesh, FaceId face, float width, float height, float sill,
@@ -290,9 +507,29 @@ OpeningResult cut_opening_through(Mesh& mesh, FaceId face, float width, float he
     const std::vector<Vec3> corners{frame.to_3d({-hw, -hh}), frame.to_3d({hw, -hh}),
                                     frame.to_3d({hw, hh}), frame.to_3d({-hw, hh})};
     const PlaneFrame front_frame = frame_about(front->centroid, n);
-    if (!hole_fits(flatten(front_frame, front->points), flatten(front_frame, corners))) {
-        result.message = "the opening does not fit inside the face";
-        return result;
+    const std::vector<Point2> front_ring = flatten(front_frame, front->points);
+    // Sides of the rectangle pulled in from side k, so that a rectangle standing on the
+    // border can be tested for the clearance it needs everywhere else.
+    auto pulled_in = [&](int k) {
+        const double s = 3.0 * kBorderClearance;
+        const double x0 = -hw + (k == 3 ? s : 0.0), x1 = hw - (k == 1 ? s : 0.0);
+        const double y0 = -hh + (k == 0 ? s : 0.0), y1 = hh - (k == 2 ? s : 0.0);
+        return std::vector<Vec3>{frame.to_3d({x0, y0}), frame.to_3d({x1, y0}),
+                                 frame.to_3d({x1, y1}), frame.to_3d({x0, y1})};
+    };
+    std::optional<Notch> notch;
+    if (!hole_fits(front_ring, flatten(front_frame, corners))) {
+        const std::vector<Point2> rect = flatten(front_frame, corners);
+        for (int k = 0; k < 4 && !notch; ++k) {
+            const auto side = side_holding(front_ring, rect[k], rect[(k + 1) % 4]);
+            if (side && hole_fits(front_ring, flatten(front_frame, pulled_in(k)))) {
+                notch = Notch{k, *side};
+            }
+        }
+        if (!notch) {
+            result.message = "the opening does not fit inside the face";
+            return result;
+        }
     }
 
     double depth = 0.0;
@@ -305,11 +542,19 @@ OpeningResult cut_opening_through(Mesh& mesh, FaceId face, float width, float he
     if (far) {
         for (const Vec3& q : corners) far_corners.push_back(q - n * static_cast<float>(depth));
         const PlaneFrame far_frame = frame_about(far->centroid, far->normal);
-        if (!hole_fits(flatten(far_frame, far->points), flatten(far_frame, far_corners))) {
+        std::vector<Vec3> tested = far_corners;
+        if (notch) {
+            tested.clear();
+            for (const Vec3& q : pulled_in(notch->side)) {
+                tested.push_back(q - n * static_cast<float>(depth));
+            }
+        }
+        if (!hole_fits(flatten(far_frame, far->points), flatten(far_frame, tested))) {
             result.message = "the opening does not fit inside the far face";
             return result;
         }
     }
+    if (notch) return cut_notch(mesh, *front, far, corners, far_corners, *notch, depth);
 
     // The front hole runs against the front ring; the far hole, seen from the far side, runs
     // the other way round the same corners.

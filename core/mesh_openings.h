@@ -23,9 +23,12 @@ struct OpeningResult {
 // face within 0.1 x thickness + 0.05 of that distance. With a far face both faces get the hole
 // and four jamb quads (the face's material and layer) join the rims, so a closed wall stays
 // closed and loses width x height x depth of volume; without one (thickness <= 0 only) the face
-// alone gets a planar hole. Refuses a dead face, sizes not above 1e-4, a degenerate face, an
-// opening that does not lie inside the face (or the far face) clear of its border, and a
-// thickness with no face behind it.
+// alone gets a planar hole. An opening with one side on the face's border (a door on the
+// floor line) becomes a notch instead: the face joining the wall's two borders there loses
+// the strip under the opening and three jambs line it. Refuses a dead face, sizes not above
+// 1e-4, a degenerate face, an opening that is not inside the face (or the far face) clear of
+// its border except along that one side, a notch whose border face is not shared by both wall
+// faces, and a thickness with no face behind it.
 OpeningResult cut_opening_through(Mesh& mesh, FaceId face, float width, float height, float sill,
                                   float thickness);
 

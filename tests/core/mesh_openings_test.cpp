@@ -51,6 +51,31 @@ TEST(MeshOpenings, TunnelKeepsTheWallClosedAndRemovesItsVolume) {
     }
 }
 
+TEST(MeshOpenings, OpeningOnTheWallsBorderBecomesANotch) {
+    struct Case {
+        const char* name;
+        float width, height, sill;
+    };
+    // The floor (or top) under the opening loses the strip between the two wall faces and is
+    // left in two pieces; three jambs line the sides and head.
+    const Case cases[] = {
+        {"door on the floor line", kDoorWidth, kDoorHeight, 0.0f},
+        {"window up to the top", 1.0f, 1.0f, 2.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Mesh mesh = wall();
+        const OpeningResult r = cut_opening_through(mesh, kFront, c.width, c.height, c.sill, 0);
+        ASSERT_TRUE(r.ok) << r.message;
+        EXPECT_EQ(r.far_face, kBack);
+        EXPECT_EQ(r.faces_made, 7u);
+        EXPECT_EQ(mesh.alive_face_count(), 6u - 3u + 7u);
+        expect_ring_invariants(mesh);
+        test::expect_closed_solids(mesh);
+        EXPECT_NEAR(mesh.compute_volume(), kWallVolume - c.width * c.height * 0.2f, 1e-4f);
+    }
+}
+
 TEST(MeshOpenings, WindowSitsWhereAsked) {
     Mesh mesh = wall();
     const std::size_t first_vertex = mesh.vertices().size();
@@ -86,6 +111,18 @@ TEST(MeshOpenings, LoneFaceGetsAPlanarHole) {
     }
 }
 
+TEST(MeshOpenings, LoneFaceTakesADoorAsANotch) {
+    Mesh mesh;
+    const VertexId a = mesh.add_vertex({0, 0, 0}), b = mesh.add_vertex({4, 0, 0});
+    const VertexId c = mesh.add_vertex({4, 0, 3}), d = mesh.add_vertex({0, 0, 3});
+    const FaceId face = *mesh.add_quad(a, b, c, d);
+    ASSERT_TRUE(cut_door_opening_through(mesh, face));
+    expect_ring_invariants(mesh);
+    ASSERT_EQ(mesh.alive_face_count(), 1u);
+    EXPECT_EQ(mesh.naked_edge_count(), 8u);
+    EXPECT_NEAR(mesh.area_of_faces(mesh.alive_faces()), 12.0f - kDoorWidth * kDoorHeight, 1e-4f);
+}
+
 TEST(MeshOpenings, NonConvexFaceIsCutWithoutOverlaps) {
     // An L-shaped lone face whose notch sits close to the hole.
     Mesh mesh;
@@ -113,7 +150,7 @@ TEST(MeshOpenings, RefusalsLeaveTheMeshUntouched) {
         {"dead face id", 99, 1, 1, 1, 0},
         {"zero width", kFront, 0, 1, 1, 0},
         {"wider than the wall", kFront, 4.5f, 1, 1, 0},
-        {"touches the foot of the wall", kFront, 0.9f, 2.1f, 0.0f, 0.0f},
+        {"as wide as the wall and on its floor line", kFront, 4.0f, 2.1f, 0.0f, 0.0f},
         {"pokes through the top", kFront, 1, 2, 1.5f, 0},
         {"nothing that far behind", kFront, 1, 1, 1, 1.0f},
         {"side face is too narrow", 4, 1, 1, 1, 0},
