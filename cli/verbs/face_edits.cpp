@@ -163,6 +163,19 @@ int move_selection(const VerbCall& call, std::string_view past, Move&& move) {
     });
 }
 
+// Splits "a,b,c" at commas; empty pieces are dropped.
+std::vector<std::string> split_names(std::string_view text) {
+    std::vector<std::string> names;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        const std::string_view piece = text.substr(0, comma);
+        if (!piece.empty()) names.emplace_back(piece);
+        if (comma == std::string_view::npos) break;
+        text.remove_prefix(comma + 1);
+    }
+    return names;
+}
+
 int refuse_tolerance(const VerbCall& call) {
     return refuse(call, "--tolerance must not be negative");
 }
@@ -658,23 +671,6 @@ int run_mirror_node(const VerbCall& call) {
         return true;
     });
 }
-
-namespace {
-
-// Splits "a,b,c" at commas; empty pieces are dropped.
-std::vector<std::string> split_names(std::string_view text) {
-    std::vector<std::string> names;
-    while (!text.empty()) {
-        const std::size_t comma = text.find(',');
-        const std::string_view piece = text.substr(0, comma);
-        if (!piece.empty()) names.emplace_back(piece);
-        if (comma == std::string_view::npos) break;
-        text.remove_prefix(comma + 1);
-    }
-    return names;
-}
-
-}  // namespace
 
 int run_mirror_selection(const VerbCall& call) {
     const Options& o = call.options;
