@@ -26,9 +26,10 @@ namespace korvan {
 namespace {
 
 constexpr double kMinSegment = 1e-5;
-constexpr double kMinAlongNormal = 0.05;  // |cos| between the first segment and the normal
-constexpr double kDoubleBackCos = -0.95;  // a turn sharper than this cannot be mitred
-constexpr double kStraightSinSq = 1e-18;  // turns below this are straight on
+constexpr double kLoopGap = kWeldTolerance;  // an end this close to the start closes the path
+constexpr double kMinAlongNormal = 0.05;     // |cos| between the first segment and the normal
+constexpr double kDoubleBackCos = -0.95;     // a turn sharper than this cannot be mitred
+constexpr double kStraightSinSq = 1e-18;     // turns below this are straight on
 
 DVec3 unit(const DVec3& v) {
     const double len = std::sqrt(dot(v, v));
@@ -82,6 +83,14 @@ SweepReport sweep_face_along_path(Mesh& mesh, FaceId face, std::span<const Vec3>
     if (points.size() < 2) {
         report.message = "the path needs two or more distinct points";
         return report;
+    }
+    {
+        // A loop would end on its own start, the end cap on the face: two faces in one place.
+        const DVec3 gap = points.back() - points.front();
+        if (points.size() > 2 && dot(gap, gap) <= kLoopGap * kLoopGap) {
+            report.message = "the path closes on itself; only open paths are swept";
+            return report;
+        }
     }
     const std::size_t segments = points.size() - 1;
     std::vector<DVec3> dirs;

@@ -26,8 +26,8 @@ struct SweepReport {
 // swept along its normal, so a lone closed outline swept along an open path gives a closed
 // solid. Side edges where the ring or the path turns by less than 20 degrees are softened.
 // Refuses a dead or degenerate face, fewer than 2 distinct path points, non-finite points, a
-// first segment lying in the face's plane, and a path that doubles back on itself; the mesh is
-// then unchanged.
+// first segment lying in the face's plane, a path that doubles back on itself, and a closed
+// path (its end back on its start); the mesh is then unchanged.
 SweepReport sweep_face_along_path(Mesh& mesh, FaceId face, std::span<const Vec3> path);
 
 }  // namespace korvan

@@ -131,6 +131,7 @@ TEST(MeshSweep, RefusalsLeaveTheMeshUntouched) {
         {"not a number", 0, {{0, 0, 0}, {0, 0, nan}}},
         {"path in the face's plane", 0, {{0, 0, 0}, {1, 0, 0}}},
         {"path doubles back", 0, {{0, 0, 0}, {0, 0, 1}, {0, 0.01f, 0}}},
+        {"closed loop", 0, {{0, 0, 0}, {0, 0, 1}, {1, 0, 1}, {0, 0, 0}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
