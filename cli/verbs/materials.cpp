@@ -100,7 +100,7 @@ std::string layer_range_sentence(std::uint32_t layer) {
     return s;
 }
 
-// The material chosen by --index (first) or --name; nullopt when neither was given.
+// The material chosen by --index (first) or --name; `given` is false when neither was.
 struct Selection {
     bool given = false;
     std::int32_t index = -1;  // -1 when the choice matched nothing
@@ -212,12 +212,14 @@ std::string edit_line(std::string_view action, std::int32_t index, const Materia
     return s;
 }
 
-// A user-added material needs an ASCII key like the built-in ones; its index makes it unique
-// among materials added this way.
-std::string new_material_id(std::size_t index) {
-    std::string id = "mat_user_";
-    append_int(id, static_cast<std::int64_t>(index));
-    return id;
+// A user-added material needs an ASCII key like the built-in ones: "mat_user_" and the first
+// number from its index up that no material's id uses yet.
+std::string new_material_id(const MaterialLibrary& lib) {
+    for (std::size_t n = lib.size();; ++n) {
+        std::string id = "mat_user_";
+        append_int(id, static_cast<std::int64_t>(n));
+        if (lib.find_by_id(id) < 0) return id;
+    }
 }
 
 }  // namespace
@@ -257,7 +259,7 @@ int run_materials(const VerbCall& call) {
     if (o.add) {
         MaterialEdit edit;
         edit.kind = MaterialEditKind::kAdd;
-        edit.material.id = new_material_id(lib.size());
+        edit.material.id = new_material_id(lib);
         edit.material.name = o.name.value;
         EditMaterialCommand cmd(*doc, std::move(edit));
         cmd.redo();
@@ -274,8 +276,9 @@ int run_materials(const VerbCall& call) {
         append_material_list(report, *doc, sel.index);
         return finish_report(call, *doc, std::move(report));
     }
-    if (!sel.given)
+    if (!sel.given) {
         return refuse(call, "this edit needs --name NAME or --index N to choose the material");
+    }
 
     MaterialEdit edit;
     edit.index = sel.index;

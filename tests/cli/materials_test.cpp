@@ -35,12 +35,12 @@ Material material(const char* id, const char* name, float grey) {
 
 // A unit box in the root mesh: faces 0-3 (bottom, top, -y, +y) on Plaster and layer 0,
 // faces 4-5 (-x, +x) on Brick and layer 2. Oak paints only a group's face; Glass is unused.
-// Brick's tile is 0.5 x 0.5.
+// Brick's tile is 0.5 x 0.5. Glass holds the id an added fifth material would try first.
 Document box_model() {
     Document doc;
     doc.materials() = MaterialLibrary(
         {material("mat_plaster", "Plaster", 0.9f), material("mat_brick", "Brick", 0.5f),
-         material("mat_oak", "Oak", 0.25f), material("mat_glass", "Glass", 1.0f)});
+         material("mat_oak", "Oak", 0.25f), material("mat_user_4", "Glass", 1.0f)});
     MaterialUv brick;
     brick.tile_width = brick.tile_height = 0.5f;
     doc.materials().set_uv(1, brick);
@@ -169,7 +169,7 @@ TEST(MaterialsVerbs, EditsReachTheDiskOnlyWithOut) {
     const std::vector<Edit> edits = {
         {{"--add", "--name", "Tin"},
          "added=1 material_index=4 name=\"Tin\"",
-         [](const Material& m) { return m.name == "Tin" && m.id == "mat_user_4"; },
+         [](const Material& m) { return m.name == "Tin" && m.id == "mat_user_5"; },
          4},
         {{"--index", "1", "--rename", "Red brick"},
          "renamed=1 material_index=1 name=\"Red brick\" old=\"Brick\"",
@@ -309,7 +309,7 @@ TEST(MaterialsVerbs, FaceEditsReportAndSaveTheirChange) {
         std::string report;
         std::function<bool(const Mesh&)> applied;
     };
-    auto all_of = [](std::initializer_list<FaceId> faces, auto pred) {
+    auto all_of = [](std::vector<FaceId> faces, auto pred) {
         return [=](const Mesh& m) {
             for (const FaceId f : faces) {
                 if (!pred(m.faces()[f])) return false;
