@@ -246,6 +246,30 @@ void retire_orphaned_sides(Mesh& mesh, const std::vector<HalfEdgeId>& ring) {
     }
 }
 
+// Adds the face over the ring with the look (material, layer, visibility, extras) of another.
+std::optional<FaceId> add_like(Mesh& mesh, const std::vector<VertexId>& ring, const Face& look) {
+    const std::optional<FaceId> f = mesh.add_ngon(ring);
+    if (!f) return std::nullopt;
+    Face& nf = mesh.face_mut(*f);
+    nf.material_id = look.material_id;
+    nf.layer_id = look.layer_id;
+    nf.visible = look.visible;
+    nf.tag = look.tag;
+    nf.extra_flag_1 = look.extra_flag_1;
+    nf.extra_flag_2 = look.extra_flag_2;
+    return f;
+}
+
+// Jambs take the wall face's material, layer and visibility, but not its tag or flags,
+// which belong to that face alone.
+Face jamb_look_of(const Face& wall) {
+    Face look;
+    look.material_id = wall.material_id;
+    look.layer_id = wall.layer_id;
+    look.visible = wall.visible;
+    return look;
+}
+
 // Replaces the face by its pieces over its own vertices and the hole's; returns their ids.
 std::vector<FaceId> rebuild_face(Mesh& mesh, const FaceShape& shape,
                                  const std::vector<Piece>& pieces,
@@ -257,16 +281,7 @@ std::vector<FaceId> rebuild_face(Mesh& mesh, const FaceShape& shape,
     for (const Piece& piece : pieces) {
         std::vector<VertexId> ring;
         for (const std::uint32_t i : piece) ring.push_back(i < n ? shape.ids[i] : hole_ids[i - n]);
-        const std::optional<FaceId> f = mesh.add_ngon(ring);
-        if (!f) continue;
-        Face& nf = mesh.face_mut(*f);
-        nf.material_id = look.material_id;
-        nf.layer_id = look.layer_id;
-        nf.visible = look.visible;
-        nf.tag = look.tag;
-        nf.extra_flag_1 = look.extra_flag_1;
-        nf.extra_flag_2 = look.extra_flag_2;
-        made.push_back(*f);
+        if (const std::optional<FaceId> f = add_like(mesh, ring, look)) made.push_back(*f);
     }
     return made;
 }
@@ -316,21 +331,6 @@ std::optional<std::size_t> ring_step(const std::vector<VertexId>& ring, VertexId
         if (ring[i] == from && ring[(i + 1) % ring.size()] == to) return i;
     }
     return std::nullopt;
-}
-
-Face look_of(const Mesh& mesh, FaceId face) { return mesh.faces()[face]; }
-
-std::optional<FaceId> add_like(Mesh& mesh, const std::vector<VertexId>& ring, const Face& look) {
-    const std::optional<FaceId> f = mesh.add_ngon(ring);
-    if (!f) return std::nullopt;
-    Face& nf = mesh.face_mut(*f);
-    nf.material_id = look.material_id;
-    nf.layer_id = look.layer_id;
-    nf.visible = look.visible;
-    nf.tag = look.tag;
-    nf.extra_flag_1 = look.extra_flag_1;
-    nf.extra_flag_2 = look.extra_flag_2;
-    return f;
 }
 
 // A ring of positions is a simple polygon in the plane across `normal`.
@@ -448,7 +448,7 @@ OpeningResult cut_notch(Mesh& mesh, const FaceShape& front, const std::optional<
         }
         return ring;
     };
-    const Face front_look = look_of(mesh, front.face);
+    const Face front_look = mesh.faces()[front.face];
     std::vector<FaceId> made;
     auto keep = [&](std::optional<FaceId> f) {
         if (f) made.push_back(*f);
@@ -456,16 +456,13 @@ OpeningResult cut_notch(Mesh& mesh, const FaceShape& front, const std::optional<
     mesh.erase_face(front.face);
     keep(add_like(mesh, resolve(front_ring), front_look));
     if (far) {
-        const Face far_look = look_of(mesh, far->face), floor_look = look_of(mesh, floor);
+        const Face far_look = mesh.faces()[far->face], floor_look = mesh.faces()[floor];
         mesh.erase_face(far->face);
         mesh.erase_face(floor);
         keep(add_like(mesh, resolve(far_ring), far_look));
         keep(add_like(mesh, resolve(piece_a), floor_look));
         keep(add_like(mesh, resolve(piece_b), floor_look));
-        Face jamb_look;
-        jamb_look.material_id = front_look.material_id;
-        jamb_look.layer_id = front_look.layer_id;
-        jamb_look.visible = front_look.visible;
+        const Face jamb_look = jamb_look_of(front_look);
         for (const int c : {1, 2, 3}) {
             const VertexId q0 = made_vertices[at(c)], q1 = made_vertices[at(c + 1)];
             const VertexId r0 = made_vertices[4 + at(c)], r1 = made_vertices[4 + at(c + 1)];
@@ -575,20 +572,16 @@ OpeningResult cut_opening_through(Mesh& mesh, FaceId face, float width, float he
     if (far) {
         for (int i = 0; i < 4; ++i) r.push_back(mesh.add_vertex(far_corners[i]));
     }
-    const Face look = mesh.faces()[face];
+    const Face jamb_look = jamb_look_of(mesh.faces()[face]);
     std::vector<FaceId> made = rebuild_face(mesh, *front, front_pieces, {q[3], q[2], q[1], q[0]});
     if (far) {
         const std::vector<FaceId> back = rebuild_face(mesh, *far, far_pieces, r);
         made.insert(made.end(), back.begin(), back.end());
         for (int i = 0; i < 4; ++i) {
             const int j = (i + 1) % 4;
-            const std::optional<FaceId> jamb = mesh.add_quad(q[i], q[j], r[j], r[i]);
-            if (!jamb) continue;
-            Face& f = mesh.face_mut(*jamb);
-            f.material_id = look.material_id;
-            f.layer_id = look.layer_id;
-            f.visible = look.visible;
-            made.push_back(*jamb);
+            if (const auto jamb = add_like(mesh, {q[i], q[j], r[j], r[i]}, jamb_look)) {
+                made.push_back(*jamb);
+            }
         }
         result.far_face = far->face;
         result.depth = static_cast<float>(depth);
