@@ -12,6 +12,7 @@
 #include "cli/model.h"
 #include "cli/options.h"
 #include "cli/report.h"
+#include "cli/verbs/verb_support.h"
 #include "core/mesh.h"
 #include "document/commands/annotation_commands.h"
 #include "document/commands/command_stack.h"
@@ -27,28 +28,11 @@ void append_uint(std::string& out, std::uint64_t value) {
     out.append(buf, end);
 }
 
-
 void append_point(std::string& out, const Vec3& p) { append_vec3(out, p.x, p.y, p.z); }
-
-
-Vec3 to_vec3(const Float3& f) { return {f[0], f[1], f[2]}; }
 
 double distance(const Vec3& a, const Vec3& b) {
     const double dx = double(b.x) - a.x, dy = double(b.y) - a.y, dz = double(b.z) - a.z;
     return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
-// Saves when the verb has somewhere to save to, and prints the report with the save
-// sentence appended to its last line.
-int finish(const VerbCall& call, const Document& doc, std::string report) {
-    if (const std::optional<std::filesystem::path> target = save_target(call)) {
-        if (!save_document(doc, *target)) return kExitFailure;
-        report += ", saved to ";
-        append_quoted_path(report, *target);
-    }
-    report += '\n';
-    write_out(report);
-    return kExitOk;
 }
 
 int refuse(std::string sentence, int code = kExitFailure) {
@@ -112,7 +96,7 @@ int run_add_curve(const VerbCall& call) {
     const std::size_t index = doc->root().mesh.add_curve(std::move(points), call.options.closed);
     std::string out = "Added curve ";
     append_uint(out, index);
-    return finish(call, *doc, std::move(out));
+    return finish_edit(call, *doc, std::move(out));
 }
 
 int run_guides(const VerbCall& call) {
@@ -172,7 +156,7 @@ int run_add_guide(const VerbCall& call) {
     command.redo();
     std::string out = "Added guide ";
     append_uint(out, command.index());
-    return finish(call, *doc, std::move(out));
+    return finish_edit(call, *doc, std::move(out));
 }
 
 int run_add_dim(const VerbCall& call) {
@@ -194,7 +178,7 @@ int run_add_dim(const VerbCall& call) {
     out += " (";
     append_float(out, dim.value);
     out += " m)";
-    return finish(call, *doc, std::move(out));
+    return finish_edit(call, *doc, std::move(out));
 }
 
 // Pushes the dimensions through a stack inside one group, so the whole set is one undo
@@ -237,7 +221,7 @@ int run_dim_chain(const VerbCall& call) {
     append_uint(out, plan.dimensions.size());
     out += " stack_size=";
     append_uint(out, stack_size);
-    return finish(call, *doc, std::move(out));
+    return finish_edit(call, *doc, std::move(out));
 }
 
 int run_dim_auto(const VerbCall& call) {
@@ -266,7 +250,7 @@ int run_dim_auto(const VerbCall& call) {
     append_uint(out, plan.rows);
     out += " stack_size=";
     append_uint(out, stack_size);
-    return finish(call, *doc, std::move(out));
+    return finish_edit(call, *doc, std::move(out));
 }
 
 int run_dim_reanchor(const VerbCall& call) {
@@ -283,7 +267,7 @@ int run_dim_reanchor(const VerbCall& call) {
     append_uint(out, report.dangling);
     out += " reanchored=";
     append_uint(out, report.reanchored);
-    return finish(call, *doc, std::move(out));
+    return finish_edit(call, *doc, std::move(out));
 }
 
 int run_clear_annotations(const VerbCall& call) {
@@ -294,7 +278,7 @@ int run_clear_annotations(const VerbCall& call) {
                                                             : mesh.exchange_dimensions({}).size();
     std::string out = "cleared=";
     append_uint(out, cleared);
-    return finish(call, *doc, std::move(out));
+    return finish_edit(call, *doc, std::move(out));
 }
 
 int run_labels(const VerbCall& call) {
@@ -321,7 +305,7 @@ int run_labels(const VerbCall& call) {
         append_int(out, command.index());
         out += " text=";
         append_quoted(out, label.text);
-        return finish(call, *doc, std::move(out));
+        return finish_edit(call, *doc, std::move(out));
     }
     if (o.delete_) {
         const std::size_t count = doc->labels().size();
@@ -341,7 +325,7 @@ int run_labels(const VerbCall& call) {
         append_uint(out, o.index.value);
         out += " text=";
         append_quoted(out, text);
-        return finish(call, *doc, std::move(out));
+        return finish_edit(call, *doc, std::move(out));
     }
 
     const auto& labels = doc->labels();
@@ -360,7 +344,7 @@ int run_labels(const VerbCall& call) {
         out += " tag=";
         append_int(out, l.tag);
     }
-    return finish(call, *doc, std::move(out));
+    return finish_edit(call, *doc, std::move(out));
 }
 
 }  // namespace korvan::cli

@@ -9,6 +9,7 @@
 #include "cli/model.h"
 #include "cli/options.h"
 #include "cli/report.h"
+#include "cli/verbs/verb_support.h"
 #include "document/commands/definition_commands.h"
 #include "document/commands/node_commands.h"
 #include "document/commands/table_commands.h"
@@ -40,14 +41,6 @@ namespace {
 void append_key(std::string& out, std::string_view key, std::int64_t value) {
     out.append(key).append("=");
     append_int(out, value);
-}
-
-// "<verb>: <sentence>" on standard error; the exit code of a refused edit.
-int refuse(const VerbCall& call, std::string_view sentence) {
-    std::string err(call.verb);
-    err.append(": ").append(sentence).append("\n");
-    write_err(err);
-    return kExitFailure;
 }
 
 // How many of the flags are set, for the "mutually exclusive" refusals.

@@ -9,6 +9,7 @@
 #include "cli/model.h"
 #include "cli/options.h"
 #include "cli/report.h"
+#include "cli/verbs/verb_support.h"
 #include "core/mesh.h"
 #include "document/commands/edge_commands.h"
 
@@ -28,24 +29,6 @@ void append_key(std::string& out, std::string_view key, std::uint64_t value) {
     append_int(out, static_cast<std::int64_t>(value));
 }
 
-int refuse(const VerbCall& call, std::string_view reason) {
-    std::string err(call.verb);
-    err.append(": ").append(reason).append("\n");
-    write_err(err);
-    return kExitFailure;
-}
-
-// Saves when the call has a target, then prints the report with the save clause.
-int finish(const VerbCall& call, const Document& doc, std::string report) {
-    if (const std::optional<std::filesystem::path> target = save_target(call)) {
-        if (!save_document(doc, *target)) return kExitFailure;
-        report += ", saved to ";
-        append_quoted_path(report, *target);
-    }
-    write_out(report + "\n");
-    return kExitOk;
-}
-
 // Runs a whole-mesh pass that returns a count and reports it under `key`.
 template <class Pass>
 int count_pass(const VerbCall& call, std::string_view key, Pass&& pass) {
@@ -53,7 +36,7 @@ int count_pass(const VerbCall& call, std::string_view key, Pass&& pass) {
     if (!doc) return kExitFailure;
     std::string report;
     append_key(report, key, pass(doc->root().mesh));
-    return finish(call, *doc, std::move(report));
+    return finish_edit(call, *doc, std::move(report));
 }
 
 }  // namespace
@@ -66,7 +49,7 @@ int run_soften(const VerbCall& call) {
     std::string report;
     append_key(report, "soft_edges", mesh.soften_edges_by_angle(angle_deg));
     append_key(report, " total_soft", mesh.soft_edge_count());
-    return finish(call, *doc, std::move(report));
+    return finish_edit(call, *doc, std::move(report));
 }
 
 int run_harden(const VerbCall& call) {
@@ -99,7 +82,7 @@ int run_edge_split(const VerbCall& call) {
     append_int(report, *v);
     append_key(report, " naked_before", naked_before);
     append_key(report, " naked_after", mesh.naked_edge_count());
-    return finish(call, *doc, std::move(report));
+    return finish_edit(call, *doc, std::move(report));
 }
 
 int run_erase_edge(const VerbCall& call) {
@@ -117,7 +100,7 @@ int run_erase_edge(const VerbCall& call) {
     }
     std::string report = "Erased edge ";
     append_int(report, o.edge.value);
-    return finish(call, *doc, std::move(report));
+    return finish_edit(call, *doc, std::move(report));
 }
 
 }  // namespace korvan::cli

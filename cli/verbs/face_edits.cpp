@@ -46,6 +46,7 @@
 #include "cli/model.h"
 #include "cli/options.h"
 #include "cli/report.h"
+#include "cli/verbs/verb_support.h"
 #include "core/box.h"
 #include "core/mesh.h"
 #include "core/tolerances.h"
@@ -55,8 +56,6 @@
 
 namespace korvan::cli {
 namespace {
-
-Vec3 to_vec3(const Float3& f) { return {f[0], f[1], f[2]}; }
 
 void append_v(std::string& out, const Vec3& v) { append_vec3(out, v.x, v.y, v.z); }
 
@@ -69,55 +68,6 @@ void append_key(std::string& out, std::string_view key, std::uint64_t value) {
 void append_key_float(std::string& out, std::string_view key, double value) {
     out.append(" ").append(key).append("=");
     append_float(out, value);
-}
-
-int refuse(const VerbCall& call, std::string_view reason) {
-    std::string err(call.verb);
-    err.append(": ").append(reason).append("\n");
-    write_err(err);
-    return kExitFailure;
-}
-
-// Saves when the verb has a target, then prints the sentence with where it went.
-int finish(const VerbCall& call, const Document& doc, std::string sentence) {
-    if (const std::optional<std::filesystem::path> target = save_target(call)) {
-        if (!save_document(doc, *target)) return kExitFailure;
-        sentence.append(", saved to ");
-        append_quoted_path(sentence, *target);
-    }
-    sentence.append("\n");
-    write_out(sentence);
-    return kExitOk;
-}
-
-// Loads the model and runs edit(doc, sentence, reason); true saves and prints the sentence,
-// false refuses with the reason.
-template <class Edit>
-int edit_document(const VerbCall& call, Edit&& edit) {
-    std::optional<Document> doc = acquire_model(call);
-    if (!doc) return kExitFailure;
-    std::string sentence, reason;
-    if (!edit(*doc, sentence, reason)) return refuse(call, reason);
-    return finish(call, *doc, std::move(sentence));
-}
-
-// The same on the root mesh.
-template <class Edit>
-int edit_root_mesh(const VerbCall& call, Edit&& edit) {
-    return edit_document(call, [&](Document& doc, std::string& out, std::string& reason) {
-        return edit(doc.root().mesh, out, reason);
-    });
-}
-
-// Distinct alive listed faces, ascending.
-std::vector<FaceId> alive_listed(const Mesh& mesh, const std::vector<std::uint32_t>& faces) {
-    std::vector<FaceId> out;
-    for (const FaceId f : faces) {
-        if (mesh.face_usable(f)) out.push_back(f);
-    }
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
-    return out;
 }
 
 constexpr std::string_view kNoAliveFace = "no listed face is alive";
@@ -151,7 +101,7 @@ template <class Move>
 int move_selection(const VerbCall& call, std::string_view past, Move&& move) {
     const Options& o = call.options;
     return edit_root_mesh(call, [&](Mesh& mesh, std::string& out, std::string& reason) {
-        const std::vector<FaceId> faces = alive_listed(mesh, o.faces);
+        const std::vector<FaceId> faces = distinct_alive_faces(mesh, o.faces);
         if (faces.empty()) {
             reason = kNoAliveFace;
             return false;
@@ -208,7 +158,7 @@ int run_faces_visibility(const VerbCall& call) {
     const bool show = call.verb == "faces-show";
     if (o.faces.empty()) return refuse(call, "--faces is required");
     return edit_root_mesh(call, [&](Mesh& mesh, std::string& out, std::string& reason) {
-        const std::vector<FaceId> faces = alive_listed(mesh, o.faces);
+        const std::vector<FaceId> faces = distinct_alive_faces(mesh, o.faces);
         if (faces.empty()) {
             reason = kNoAliveFace;
             return false;
@@ -226,7 +176,7 @@ int run_faces_paint(const VerbCall& call) {
     const Options& o = call.options;
     if (o.faces.empty() || !o.mat.given) return refuse(call, "--faces and --mat are required");
     return edit_root_mesh(call, [&](Mesh& mesh, std::string& out, std::string& reason) {
-        const std::vector<FaceId> faces = alive_listed(mesh, o.faces);
+        const std::vector<FaceId> faces = distinct_alive_faces(mesh, o.faces);
         if (faces.empty()) {
             reason = kNoAliveFace;
             return false;
@@ -245,7 +195,7 @@ int run_faces_set_layer(const VerbCall& call) {
     if (o.faces.empty() || !o.layer.given) return refuse(call, "--faces and --layer are required");
     if (o.layer.value == kInvalidLayer) return refuse(call, "--layer names the invalid layer");
     return edit_root_mesh(call, [&](Mesh& mesh, std::string& out, std::string& reason) {
-        const std::vector<FaceId> faces = alive_listed(mesh, o.faces);
+        const std::vector<FaceId> faces = distinct_alive_faces(mesh, o.faces);
         if (faces.empty()) {
             reason = kNoAliveFace;
             return false;
@@ -282,7 +232,7 @@ int run_join_faces(const VerbCall& call) {
     return edit_root_mesh(call, [&](Mesh& mesh, std::string& out, std::string& reason) {
         std::vector<FaceId> faces;
         if (!o.faces.empty()) {
-            faces = alive_listed(mesh, o.faces);
+            faces = distinct_alive_faces(mesh, o.faces);
             if (faces.empty()) {
                 reason = kNoAliveFace;
                 return false;
@@ -324,7 +274,7 @@ int run_faces_mirror(const VerbCall& call) {
     const Vec3 normal = to_vec3(o.normal.value);
     if (degenerate(normal)) return refuse(call, "the normal has no direction");
     return edit_root_mesh(call, [&](Mesh& mesh, std::string& out, std::string& reason) {
-        const std::vector<FaceId> faces = alive_listed(mesh, o.faces);
+        const std::vector<FaceId> faces = distinct_alive_faces(mesh, o.faces);
         if (faces.empty()) {
             reason = kNoAliveFace;
             return false;
@@ -369,7 +319,7 @@ int run_faces_scale_frame(const VerbCall& call) {
     if (size.x < 0.0f || size.y < 0.0f || size.z < 0.0f)
         return refuse(call, "--size must not be negative");
     return edit_root_mesh(call, [&](Mesh& mesh, std::string& out, std::string& reason) {
-        const std::vector<FaceId> faces = alive_listed(mesh, o.faces);
+        const std::vector<FaceId> faces = distinct_alive_faces(mesh, o.faces);
         if (faces.empty()) {
             reason = kNoAliveFace;
             return false;
@@ -451,7 +401,7 @@ int run_faces_duplicate(const VerbCall& call) {
     if (o.faces.empty()) return refuse(call, "--faces is required");
     const Vec3 delta = o.translate.given ? to_vec3(o.translate.value) : Vec3{};
     return edit_root_mesh(call, [&](Mesh& mesh, std::string& out, std::string& reason) {
-        const std::vector<FaceId> faces = alive_listed(mesh, o.faces);
+        const std::vector<FaceId> faces = distinct_alive_faces(mesh, o.faces);
         Mesh copies;
         mesh.duplicate_faces(faces, copies);
         const std::size_t first = mesh.faces().size();
@@ -608,7 +558,7 @@ int run_mesh_merge(const VerbCall& call) {
     append_quoted_path(out, o.src);
     append_key(out, "faces_before", before);
     append_key(out, "faces_after", doc->root().mesh.alive_face_count());
-    return finish(call, *doc, std::move(out));
+    return finish_edit(call, *doc, std::move(out));
 }
 
 int run_unhide_all(const VerbCall& call) {

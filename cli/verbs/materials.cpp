@@ -13,6 +13,7 @@
 #include "cli/options.h"
 #include "cli/report.h"
 #include "cli/verbs/document_verbs.h"
+#include "cli/verbs/verb_support.h"
 #include "core/mesh.h"
 #include "document/commands/material_commands.h"
 #include "document/commands/mesh_attribute_commands.h"
@@ -58,21 +59,6 @@ void append_key(std::string& out, std::string_view key, std::int64_t value) {
 void append_key_float(std::string& out, std::string_view key, double value) {
     out.append(key).append("=");
     append_float(out, value);
-}
-
-int refuse(const VerbCall& call, std::string_view sentence) {
-    std::string err(call.verb);
-    err.append(": ").append(sentence).append("\n");
-    write_err(err);
-    return kExitFailure;
-}
-
-// "<verb> requires ..." for a missing option: the sentence has no colon after the verb.
-int refuse_missing(const VerbCall& call, std::string_view requirement) {
-    std::string err(call.verb);
-    err.append(" requires ").append(requirement).append("\n");
-    write_err(err);
-    return kExitFailure;
 }
 
 MeshLocator root_locator(Document& doc) { return MeshLocator::of_node(&doc.root()); }

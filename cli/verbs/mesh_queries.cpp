@@ -13,6 +13,7 @@
 #include "cli/model.h"
 #include "cli/options.h"
 #include "cli/report.h"
+#include "cli/verbs/verb_support.h"
 #include "core/mesh.h"
 #include "core/mesh_loops.h"
 
@@ -87,14 +88,6 @@ void append_ids(std::string& out, std::string_view key, std::span<const std::uin
     out += '\n';
 }
 
-// "<verb>: <reason>" on standard error; exit 1.
-int refuse(const VerbCall& call, std::string_view reason) {
-    std::string err(call.verb);
-    err.append(": ").append(reason).append("\n");
-    write_err(err);
-    return kExitFailure;
-}
-
 // "<verb>: <what> <id> <why>".
 int refuse_id(const VerbCall& call, std::string_view what, std::uint32_t id, std::string_view why) {
     std::string reason(what);
@@ -111,16 +104,6 @@ int on_root_mesh(const VerbCall& call, Query&& query) {
     std::optional<Document> doc = acquire_model(call);
     if (!doc) return kExitFailure;
     return query(doc->root().mesh);
-}
-
-std::vector<FaceId> distinct_alive(const Mesh& mesh, std::span<const FaceId> faces) {
-    std::vector<FaceId> out;
-    for (const FaceId f : faces) {
-        if (mesh.face_usable(f)) out.push_back(f);
-    }
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
-    return out;
 }
 
 // The edge that now carries the side `edge` had: linking (ours, or the reader's when it joined
@@ -211,7 +194,7 @@ int run_faces_aabb(const VerbCall& call) {
     return on_root_mesh(call, [&](Mesh& mesh) {
         std::vector<FaceId> faces;
         if (!o.faces.empty()) {
-            faces = distinct_alive(mesh, o.faces);
+            faces = distinct_alive_faces(mesh, o.faces);
         } else if (o.mat.given) {
             faces = mesh.faces_with_material(o.mat.value);
         } else if (o.layer.given) {
@@ -271,7 +254,7 @@ int run_faces_shrink(const VerbCall& call) {
     return on_root_mesh(call, [&](Mesh& mesh) {
         const std::uint64_t linked = link_keeping(mesh);
         std::string extra;
-        append_key(extra, " selected", distinct_alive(mesh, o.faces).size());
+        append_key(extra, " selected", distinct_alive_faces(mesh, o.faces).size());
         append_key(extra, " linked", linked);
         return print_face_list(mesh.shrink_faces(o.faces), extra);
     });
@@ -286,7 +269,7 @@ int run_faces_grow(const VerbCall& call) {
         const std::uint64_t welded = mesh.weld_vertices(o.tolerance);
         const std::uint64_t linked = link_keeping(mesh);
         std::string extra;
-        append_key(extra, " selected", distinct_alive(mesh, o.faces).size());
+        append_key(extra, " selected", distinct_alive_faces(mesh, o.faces).size());
         append_key(extra, " welded", welded);
         append_key(extra, " linked", linked);
         return print_face_list(mesh.grow_faces(o.faces), extra);
@@ -298,7 +281,7 @@ int run_faces_invert(const VerbCall& call) {
     if (o.faces.empty()) return refuse(call, "--faces N0,N1,... is required");
     return on_root_mesh(call, [&](Mesh& mesh) {
         std::string extra;
-        append_key(extra, " selected", distinct_alive(mesh, o.faces).size());
+        append_key(extra, " selected", distinct_alive_faces(mesh, o.faces).size());
         return print_face_list(mesh.invert_face_selection(o.faces), extra);
     });
 }
@@ -464,11 +447,11 @@ int run_faces_sums(const VerbCall& call) {
         if (call.verb == "faces-perimeter") {
             // The outline depends on which sides are shared, so pair them first.
             const std::uint64_t linked = link_keeping(mesh);
-            append_key(out, "count", distinct_alive(mesh, o.faces).size());
+            append_key(out, "count", distinct_alive_faces(mesh, o.faces).size());
             append_key(out, " perimeter", mesh.perimeter_of_faces(o.faces));
             append_key(out, " linked", linked);
         } else {
-            append_key(out, "count", distinct_alive(mesh, o.faces).size());
+            append_key(out, "count", distinct_alive_faces(mesh, o.faces).size());
             if (call.verb == "faces-area") {
                 append_key(out, " area", mesh.area_of_faces(o.faces));
             } else if (const std::optional<Vec3> c = mesh.centroid_of_faces(o.faces)) {

@@ -9,6 +9,7 @@
 #include "cli/model.h"
 #include "cli/options.h"
 #include "cli/report.h"
+#include "cli/verbs/verb_support.h"
 #include "core/mesh.h"
 #include "core/mesh_knife.h"
 #include "core/tolerances.h"
@@ -16,8 +17,6 @@
 
 namespace korvan::cli {
 namespace {
-
-Vec3 to_vec3(const Float3& f) { return {f[0], f[1], f[2]}; }
 
 void append_count(std::string& out, std::uint64_t value) {
     char buf[24];
@@ -36,52 +35,6 @@ void append_key(std::string& out, const char* key, double value) {
 }
 
 void append_v(std::string& out, const Vec3& v) { append_vec3(out, v.x, v.y, v.z); }
-
-// "<verb>: <reason>" on standard error, exit 1, nothing written.
-int refuse(const VerbCall& call, std::string_view reason) {
-    std::string err(call.verb);
-    err.append(": ").append(reason).append("\n");
-    write_err(err);
-    return kExitFailure;
-}
-
-// Loads the model, runs edit(mesh, sentence, reason) on the root mesh and, when it returns
-// true, saves and prints the sentence with ", saved to " and the path. A false return prints
-// the reason as the refusal.
-template <class Edit>
-int edit_root_mesh(const VerbCall& call, Edit&& edit) {
-    std::optional<Document> doc = acquire_model(call);
-    if (!doc) return kExitFailure;
-    std::string sentence, reason;
-    if (!edit(doc->root().mesh, sentence, reason)) return refuse(call, reason);
-    const std::optional<std::filesystem::path> target = save_target(call);
-    if (target) {
-        if (!save_document(*doc, *target)) return kExitFailure;
-        sentence.append(", saved to ");
-        append_quoted_path(sentence, *target);
-    }
-    sentence.append("\n");
-    write_out(sentence);
-    return kExitOk;
-}
-
-// edit_root_mesh for edits that run a command on the document.
-template <class Edit>
-int edit_document(const VerbCall& call, Edit&& edit) {
-    std::optional<Document> doc = acquire_model(call);
-    if (!doc) return kExitFailure;
-    std::string sentence, reason;
-    if (!edit(*doc, sentence, reason)) return refuse(call, reason);
-    const std::optional<std::filesystem::path> target = save_target(call);
-    if (target) {
-        if (!save_document(*doc, *target)) return kExitFailure;
-        sentence.append(", saved to ");
-        append_quoted_path(sentence, *target);
-    }
-    sentence.append("\n");
-    write_out(sentence);
-    return kExitOk;
-}
 
 std::string face_text(std::uint32_t face) {
     std::string s;

@@ -11,6 +11,7 @@
 #include "cli/options.h"
 #include "cli/report.h"
 #include "cli/verbs/document_verbs.h"
+#include "cli/verbs/verb_support.h"
 #include "document/commands/node_commands.h"
 #include "document/commands/scene_graph_commands.h"
 #include "document/document.h"
@@ -23,21 +24,6 @@
 namespace korvan::cli {
 namespace {
 
-int refuse(const VerbCall& call, std::string_view sentence) {
-    std::string err(call.verb);
-    err.append(": ").append(sentence).append("\n");
-    write_err(err);
-    return kExitFailure;
-}
-
-// "<verb> requires <options>": a missing option, before anything is loaded.
-int requires_options(const VerbCall& call, std::string_view options) {
-    std::string err(call.verb);
-    err.append(" requires ").append(options).append("\n");
-    write_err(err);
-    return kExitFailure;
-}
-
 // "<verb> refused: <reason>": the selection verbs refuse a whole batch.
 int refused(const VerbCall& call, std::string_view reason) {
     std::string err(call.verb);
@@ -45,8 +31,6 @@ int refused(const VerbCall& call, std::string_view reason) {
     write_err(err);
     return kExitFailure;
 }
-
-Vec3 vec(const Float3& v) { return {v[0], v[1], v[2]}; }
 
 bool is_instances_verb(std::string_view verb) {
     return verb == "instances" || verb == "list-instances";
@@ -129,11 +113,11 @@ std::optional<NodeTransformEdit> transform_edit(const Options& o, const Mat4& cu
     NodeTransformEdit e;
     if (o.translate.given) {
         e.kind = NodeTransformKind::kTranslate;
-        e.vector = vec(o.translate.value);
+        e.vector = to_vec3(o.translate.value);
         what = "translate";
     } else if (o.position.given) {
         e.kind = NodeTransformKind::kSetTranslation;
-        e.vector = vec(o.position.value);
+        e.vector = to_vec3(o.position.value);
         what = "position";
     } else if (o.node_scale.given) {
         const Float3& s = o.node_scale.value;
@@ -154,7 +138,7 @@ std::optional<NodeTransformEdit> transform_edit(const Options& o, const Mat4& cu
         what = "set-scale";
     } else if (o.rotate.given) {
         e.kind = NodeTransformKind::kRotate;
-        e.vector = vec(o.rotate.value);
+        e.vector = to_vec3(o.rotate.value);
         what = "rotate";
     } else {
         return std::nullopt;
@@ -357,7 +341,7 @@ int run_groups(const VerbCall& call) {
 // ---- Selections ----------------------------------------------------------------------------
 
 int run_find_nodes(const VerbCall& call) {
-    if (call.options.nodes.empty()) return requires_options(call, "--nodes TEXT");
+    if (call.options.nodes.empty()) return refuse_missing(call, "--nodes TEXT");
     std::optional<Document> doc = acquire_model(call);
     if (!doc) return kExitFailure;
     const std::vector<SceneNode*> found = selected_nodes(call, *doc);
@@ -380,7 +364,7 @@ int run_find_nodes(const VerbCall& call) {
 int run_align_nodes(const VerbCall& call) {
     const Options& o = call.options;
     if (o.nodes.empty() || !o.align_mode.given) {
-        return requires_options(call, "--nodes TEXT and --align-mode min|centre|max|distribute");
+        return refuse_missing(call, "--nodes TEXT and --align-mode min|centre|max|distribute");
     }
     std::optional<Document> doc = acquire_model(call);
     if (!doc) return kExitFailure;
@@ -411,13 +395,13 @@ int run_align_nodes(const VerbCall& call) {
 
 int run_batch_rename(const VerbCall& call) {
     const Options& o = call.options;
-    if (o.nodes.empty()) return requires_options(call, "--nodes TEXT");
+    if (o.nodes.empty()) return refuse_missing(call, "--nodes TEXT");
     const bool has_find = !o.rename_find.empty();
     if (has_find != o.rename_replace.given) {
         return refuse(call, "--rename-find and --rename-replace go together");
     }
     if (!has_find && o.rename_pattern.empty()) {
-        return requires_options(call, "--rename-find S --rename-replace R, or --rename-pattern P");
+        return refuse_missing(call, "--rename-find S --rename-replace R, or --rename-pattern P");
     }
     std::optional<Document> doc = acquire_model(call);
     if (!doc) return kExitFailure;
@@ -472,7 +456,7 @@ int run_batch_rename(const VerbCall& call) {
 
 int run_isolate(const VerbCall& call) {
     const Options& o = call.options;
-    if (o.nodes.empty()) return requires_options(call, "--nodes TEXT");
+    if (o.nodes.empty()) return refuse_missing(call, "--nodes TEXT");
     std::optional<Document> doc = acquire_model(call);
     if (!doc) return kExitFailure;
     std::vector<SceneNode*> keep = selected_nodes(call, *doc);

@@ -13,6 +13,7 @@
 #include "cli/report.h"
 #include "cli/samples/townhouse.h"
 #include "cli/samples/villa.h"
+#include "cli/verbs/verb_support.h"
 #include "core/mat4.h"
 #include "document/commands/node_commands.h"
 #include "document/commands/placement_commands.h"
@@ -31,15 +32,6 @@ namespace {
 
 // An array of more instances than this is surely a typo, and would exhaust memory first.
 constexpr std::int32_t kMaxArrayCount = 100000;
-
-int refuse(const VerbCall& call, std::string_view sentence) {
-    std::string err(call.verb);
-    err.append(": ").append(sentence).append("\n");
-    write_err(err);
-    return kExitFailure;
-}
-
-Vec3 to_vec3(const Float3& v) { return {v[0], v[1], v[2]}; }
 
 bool has_extension(const std::filesystem::path& path, std::string_view ext) {
     std::string actual = path.extension().string();
@@ -99,14 +91,6 @@ std::string quoted(std::string_view text) {
     return out;
 }
 
-// Saves an edit and prints its sentence with ", saved to" and the path.
-int save_and_report(const Document& doc, const std::filesystem::path& path, std::string sentence) {
-    if (!save_document(doc, path)) return kExitFailure;
-    sentence.append(", saved to ").append(quoted_path(path)).append("\n");
-    write_out(sentence);
-    return kExitOk;
-}
-
 std::string missing_definition(std::string_view id) {
     return "definition " + quoted(id) +
            " not found in document (use 'korvan_cli defs --in file.korv' to list available ids, "
@@ -156,7 +140,7 @@ int run_place_opening(const VerbCall& call) {
     sentence += ", ";
     append_int(sentence, static_cast<std::int64_t>(result.total_instances));
     sentence += " total instances";
-    return save_and_report(*doc, o.out.value, std::move(sentence));
+    return finish_edit(call, *doc, std::move(sentence));
 }
 
 int run_create_instance(const VerbCall& call) {
@@ -179,7 +163,7 @@ int run_create_instance(const VerbCall& call) {
     sentence += ", ";
     append_int(sentence, static_cast<std::int64_t>(count_all_instances(*doc)));
     sentence += " total instances";
-    return save_and_report(*doc, o.out.value, std::move(sentence));
+    return finish_edit(call, *doc, std::move(sentence));
 }
 
 int run_instance_array(const VerbCall& call) {
@@ -205,7 +189,7 @@ int run_instance_array(const VerbCall& call) {
     sentence += ", ";
     append_int(sentence, static_cast<std::int64_t>(count_all_instances(*doc)));
     sentence += " total instances";
-    return save_and_report(*doc, o.out.value, std::move(sentence));
+    return finish_edit(call, *doc, std::move(sentence));
 }
 
 }  // namespace korvan::cli
