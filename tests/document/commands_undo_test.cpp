@@ -142,31 +142,39 @@ NodeTransformEdit transform_edit(NodeTransformKind kind, Vec3 vector, float fact
     return e;
 }
 
-Make on_node(const char* name, std::function<std::unique_ptr<Command>(Document&, SceneNode*)> f) {
-    return [=](Document& doc) { return f(doc, node(doc, name)); };
+// A command on the named node; the other constructor arguments follow the node.
+template <class C, class... Args>
+Make on(const char* name, Args... args) {
+    return [=](Document& doc) -> std::unique_ptr<Command> {
+        return std::make_unique<C>(doc, node(doc, name), args...);
+    };
+}
+
+// Moves the named node under another one, both looked up when the command is built.
+Make reparent(const char* name, const char* parent) {
+    return [=](Document& doc) -> std::unique_ptr<Command> {
+        return std::make_unique<ReparentNodeCommand>(doc, node(doc, name), node(doc, parent));
+    };
+}
+
+template <class Pred>
+Check with(const char* name, Pred pred) {
+    return [=](const Document& doc) {
+        const SceneNode* n = node(doc, name);
+        return n != nullptr && pred(*n);
+    };
 }
 
 TEST(CommandsUndo, NodeCommandsRestoreTheFileExactly) {
     using K = NodeTransformKind;
-    auto transform = [](const char* name, NodeTransformEdit e) {
-        return on_node(name, [e](Document& doc, SceneNode* n) -> std::unique_ptr<Command> {
-            return std::make_unique<SetNodeTransformCommand>(doc, n, e);
-        });
+    auto transform = [](const char* name, K kind, Vec3 vector, float factor = 1.0f) {
+        return on<SetNodeTransformCommand>(name, transform_edit(kind, vector, factor));
     };
     auto at_x = [](const char* name, float x) {
-        return [=](const Document& doc) {
-            const SceneNode* n = node(doc, name);
-            return n != nullptr && n->transform.m[12] == x;
-        };
+        return with(name, [=](const SceneNode& n) { return n.transform.m[12] == x; });
     };
     auto scale_x = [](const char* name, float s) {
-        return [=](const Document& doc) { return node(doc, name)->transform.m[0] == s; };
-    };
-    auto with = [](const char* name, auto pred) {
-        return [=](const Document& doc) {
-            const SceneNode* n = node(doc, name);
-            return n != nullptr && pred(*n);
-        };
+        return with(name, [=](const SceneNode& n) { return n.transform.m[0] == s; });
     };
     auto parent_is = [](const char* name, const char* parent) {
         return [=](const Document& doc) {
@@ -175,92 +183,36 @@ TEST(CommandsUndo, NodeCommandsRestoreTheFileExactly) {
         };
     };
     const std::vector<UndoCase> cases = {
-        {"Transform", transform("Walls", transform_edit(K::kTranslate, {0.5f, 0, 0})),
-         at_x("Walls", 1.5f)},
-        {"Transform", transform("Walls", transform_edit(K::kSetTranslation, {7, 0, 0})),
-         at_x("Walls", 7.0f)},
-        {"Transform", transform("Annex", transform_edit(K::kScale, {}, 1.5f)),
-         scale_x("Annex", 3.0f)},
-        {"Transform", transform("Annex", transform_edit(K::kSetScale, {}, 0.25f)),
-         scale_x("Annex", 0.25f)},
-        {"Transform", transform("Chair", transform_edit(K::kRotate, {0, 0, 90})),
-         [](const Document& doc) { return node(doc, "Chair")->transform.m[0] < 1e-6f; }},
-        {"Assign Tag",
-         on_node("Annex",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<SetNodeTagCommand>(d, n, 2);
-                 }),
+        {"Transform", transform("Walls", K::kTranslate, {0.5f, 0, 0}), at_x("Walls", 1.5f)},
+        {"Transform", transform("Walls", K::kSetTranslation, {7, 0, 0}), at_x("Walls", 7.0f)},
+        {"Transform", transform("Annex", K::kScale, {}, 1.5f), scale_x("Annex", 3.0f)},
+        {"Transform", transform("Annex", K::kSetScale, {}, 0.25f), scale_x("Annex", 0.25f)},
+        {"Transform", transform("Chair", K::kRotate, {0, 0, 90}),
+         with("Chair", [](const SceneNode& n) { return n.transform.m[0] < 1e-6f; })},
+        {"Assign Tag", on<SetNodeTagCommand>("Annex", 2),
          with("Annex", [](const SceneNode& n) { return n.tag == 2; })},
-        {"Untag",
-         on_node("Walls",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<SetNodeTagCommand>(d, n, -1);
-                 }),
+        {"Untag", on<SetNodeTagCommand>("Walls", -1),
          with("Walls", [](const SceneNode& n) { return n.tag == -1; })},
-        {"Paint",
-         on_node("Shelf",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<SetNodeMaterialCommand>(d, n, 11);
-                 }),
+        {"Paint", on<SetNodeMaterialCommand>("Shelf", 11),
          with("Shelf", [](const SceneNode& n) { return n.material == 11; })},
-        {"Hide",
-         on_node("Walls",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<EditNodeCommand>(
-                         d, n, NodeEdit{NodeEditKind::kSetVisible, false, {}});
-                 }),
+        {"Hide", on<EditNodeCommand>("Walls", NodeEdit{NodeEditKind::kSetVisible, false, {}}),
          with("Walls", [](const SceneNode& n) { return !n.visible; })},
-        {"Rename",
-         on_node("Shelf",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<EditNodeCommand>(
-                         d, n, NodeEdit{NodeEditKind::kRename, true, "Rack"});
-                 }),
+        {"Rename", on<EditNodeCommand>("Shelf", NodeEdit{NodeEditKind::kRename, true, "Rack"}),
          [](const Document& doc) { return node(doc, "Rack") != nullptr; }},
         {"Make Unique",
-         on_node("Chair 2",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<EditNodeCommand>(
-                         d, n, NodeEdit{NodeEditKind::kMakeUnique, true, {}});
-                 }),
+         on<EditNodeCommand>("Chair 2", NodeEdit{NodeEditKind::kMakeUnique, true, {}}),
          with("Chair 2", [](const SceneNode& n) { return n.definition_id == "chair_copy"; })},
-        {"Delete Node",
-         on_node("Walls",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<DeleteNodeCommand>(d, n);
-                 }),
+        {"Delete Node", on<DeleteNodeCommand>("Walls"),
          [](const Document& doc) { return node(doc, "Shelf") == nullptr; }},
-        {"Duplicate Node",
-         on_node("Walls",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<DuplicateNodeCommand>(d, n);
-                 }),
-         parent_is("Walls copy", "Model")},
-        {"Reparent Node",
-         on_node("Shelf",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<ReparentNodeCommand>(d, n,
-                                                                  d.find_node_by_name("Annex"));
-                 }),
-         parent_is("Shelf", "Annex")},
-        {"Create Group",
-         on_node("Walls",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<CreateGroupCommand>(d, n, "Desk", cube({}, 0.3f, 2));
-                 }),
+        {"Duplicate Node", on<DuplicateNodeCommand>("Walls"), parent_is("Walls copy", "Model")},
+        {"Reparent Node", reparent("Shelf", "Annex"), parent_is("Shelf", "Annex")},
+        {"Create Group", on<CreateGroupCommand>("Walls", std::string("Desk"), cube({}, 0.3f, 2)),
          parent_is("Desk", "Walls")},
         {"Create Instance",
-         on_node("Annex",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<CreateInstanceCommand>(d, n, "lamp", "",
-                                                                    Mat4::translation({0, 0, 2}));
-                 }),
+         on<CreateInstanceCommand>("Annex", std::string("lamp"), std::string(),
+                                   Mat4::translation({0, 0, 2})),
          parent_is("Instance", "Annex")},
-        {"Explode",
-         on_node("Chair",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<ExplodeInstanceCommand>(d, n);
-                 }),
+        {"Explode", on<ExplodeInstanceCommand>("Chair"),
          [](const Document& doc) {
              return node(doc, "Chair") == nullptr &&
                     node(doc, "Walls")->mesh.alive_face_count() == 12;
@@ -521,40 +473,20 @@ TEST(CommandsUndo, RefusalsLeaveTheDocumentUntouched) {
          [](Document& d) -> std::unique_ptr<Command> {
              return std::make_unique<SetNodeTransformCommand>(d, &d.root(), NodeTransformEdit{});
          }},
-        {"zero scale", on_node("Walls",
-                               [=](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                                   return std::make_unique<SetNodeTransformCommand>(d, n,
-                                                                                    zero_scale);
-                               })},
-        {"tag out of range", on_node("Walls",
-                                     [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                                         return std::make_unique<SetNodeTagCommand>(d, n, 4);
-                                     })},
+        {"zero scale", on<SetNodeTransformCommand>("Walls", zero_scale)},
+        {"tag out of range", on<SetNodeTagCommand>("Walls", 4)},
         {"delete the root",
          [](Document& d) -> std::unique_ptr<Command> {
              return std::make_unique<DeleteNodeCommand>(d, &d.root());
          }},
-        {"reparent under its own child",
-         on_node("Walls",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<ReparentNodeCommand>(d, n,
-                                                                  d.find_node_by_name("Shelf"));
-                 })},
-        {"group under an instance",
-         on_node("Chair",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<CreateGroupCommand>(d, n, "G", cube());
-                 })},
+        {"reparent under its own child", reparent("Walls", "Shelf")},
+        {"group under an instance", on<CreateGroupCommand>("Chair", std::string("G"), cube())},
         {"instance of an unknown id",
          [](Document& d) -> std::unique_ptr<Command> {
              return std::make_unique<CreateInstanceCommand>(d, &d.root(), "sofa", "");
          }},
         {"make unique on a group",
-         on_node("Walls",
-                 [](Document& d, SceneNode* n) -> std::unique_ptr<Command> {
-                     return std::make_unique<EditNodeCommand>(
-                         d, n, NodeEdit{NodeEditKind::kMakeUnique, true, {}});
-                 })},
+         on<EditNodeCommand>("Walls", NodeEdit{NodeEditKind::kMakeUnique, true, {}})},
         {"delete tag out of range", make<DeleteTagCommand>(4)},
         {"add an existing tag",
          make<EditTagCommand>(TagEdit{TagEditKind::kAdd, -1, "Walls", true})},
