@@ -70,21 +70,8 @@ Document sample_document() {
     return doc;
 }
 
+using test::same_file;
 using test::saved_bytes;
-
-// Byte equality of two saved files; a mismatch names the first line that differs rather
-// than printing both files.
-testing::AssertionResult same_file(const std::string& got, const std::string& want) {
-    if (got == want) return testing::AssertionSuccess();
-    std::size_t at = 0;
-    while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
-    const std::size_t line_start = want.rfind('\n', at == 0 ? 0 : at - 1);
-    const std::size_t from = line_start == std::string::npos ? 0 : line_start + 1;
-    auto line_of = [&](const std::string& s) { return s.substr(from, s.find('\n', from) - from); };
-    return testing::AssertionFailure()
-           << "files differ at byte " << at << ": got line \"" << line_of(got) << "\", expected \""
-           << line_of(want) << "\"";
-}
 
 SceneNode* node(Document& doc, const char* name) {
     SceneNode* n = doc.find_node_by_name(name);
@@ -117,20 +104,7 @@ void expect_exact_round_trips(const std::vector<UndoCase>& cases) {
         SCOPED_TRACE(c.label);
         Document doc = sample_document();
         std::unique_ptr<Command> cmd = c.make(doc);
-        EXPECT_EQ(cmd->name(), c.label);
-        const std::string before = saved_bytes(doc);
-        cmd->redo();
-        ASSERT_FALSE(cmd->is_noop());
-        EXPECT_TRUE(c.applied(doc));
-        const std::string after = saved_bytes(doc);
-        EXPECT_FALSE(same_file(after, before));
-        for (int cycle = 0; cycle < 2; ++cycle) {
-            cmd->undo();
-            EXPECT_TRUE(same_file(saved_bytes(doc), before)) << "undo " << cycle;
-            EXPECT_FALSE(c.applied(doc));
-            cmd->redo();
-            EXPECT_TRUE(same_file(saved_bytes(doc), after)) << "redo " << cycle;
-        }
+        test::expect_undo_round_trips(doc, *cmd, c.label, saved_bytes, c.applied);
     }
 }
 

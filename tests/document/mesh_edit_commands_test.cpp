@@ -102,18 +102,7 @@ TEST(MeshEditCommands, UndoAndRedoRestoreTheFileExactly) {
         SCOPED_TRACE(c.label);
         Document doc = sample();
         std::unique_ptr<Command> cmd = c.make(doc);
-        EXPECT_EQ(cmd->name(), c.label);
-        const std::string before = state(doc);
-        cmd->redo();
-        ASSERT_FALSE(cmd->is_noop());
-        const std::string after = state(doc);
-        ASSERT_NE(after, before);
-        for (int cycle = 0; cycle < 2; ++cycle) {
-            cmd->undo();
-            EXPECT_EQ(state(doc), before) << "undo " << cycle;
-            cmd->redo();
-            EXPECT_EQ(state(doc), after) << "redo " << cycle;
-        }
+        test::expect_undo_round_trips(doc, *cmd, c.label, state);
     }
 }
 

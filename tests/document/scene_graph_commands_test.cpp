@@ -91,18 +91,7 @@ TEST(SceneGraphCommands, UndoRedoRestoreTheFileExactly) {
         SCOPED_TRACE(c.label);
         Document doc = make_document();
         std::unique_ptr<Command> cmd = c.make(doc);
-        EXPECT_EQ(cmd->name(), c.label);
-        const std::string before = saved_bytes(doc);
-        cmd->redo();
-        ASSERT_FALSE(cmd->is_noop());
-        const std::string after = saved_bytes(doc);
-        EXPECT_NE(after, before);
-        for (int cycle = 0; cycle < 2; ++cycle) {
-            cmd->undo();
-            EXPECT_EQ(saved_bytes(doc), before) << "undo " << cycle;
-            cmd->redo();
-            EXPECT_EQ(saved_bytes(doc), after) << "redo " << cycle;
-        }
+        test::expect_undo_round_trips(doc, *cmd, c.label);
     }
 }
 
