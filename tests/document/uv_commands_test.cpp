@@ -54,39 +54,15 @@ struct RoundTrip {
     std::function<bool(const Document&)> applied;
 };
 
-Make face_edit(FaceAttributeChange change) {
+Make face_edit(const FaceAttributeChange& change) {
     return [change](Document& doc) -> std::unique_ptr<Command> {
         return std::make_unique<FaceAttributeCommand>(doc, root_of(doc), change);
     };
 }
 
-FaceAttributeChange change_of(FaceAttributeEdit kind) {
-    FaceAttributeChange c;
-    c.kind = kind;
-    return c;
-}
-
 // The saved file before the first redo, after it, and after each undo and redo, twice over.
 TEST(UvCommands, UndoAndRedoRestoreTheFileExactly) {
     using E = FaceAttributeEdit;
-    FaceAttributeChange to_new_material = change_of(E::kReplaceMaterial);
-    to_new_material.from = 3;
-    to_new_material.to = 7;
-    FaceAttributeChange to_far_layer = change_of(E::kReplaceLayer);
-    to_far_layer.from = 0;
-    to_far_layer.to = 9;  // grows the layer list
-    FaceAttributeChange paint = change_of(E::kPaintLayer);
-    paint.layer = 2;
-    paint.material = 5;
-    FaceAttributeChange relayer = change_of(E::kAssignMaterialLayer);
-    relayer.material = 3;
-    relayer.layer = 4;
-    FaceAttributeChange hide_mat = change_of(E::kSetMaterialVisible);
-    hide_mat.material = 3;
-    hide_mat.visible = false;
-    FaceAttributeChange hide_layer = change_of(E::kSetLayerFacesVisible);
-    hide_layer.layer = 2;
-    hide_layer.visible = false;
     auto root_face = [](FaceId f, auto pred) {
         return [=](const Document& doc) { return pred(doc.root().mesh.faces()[f]); };
     };
@@ -104,17 +80,21 @@ TEST(UvCommands, UndoAndRedoRestoreTheFileExactly) {
          [](const Document& doc) {
              return doc.root().mesh.face_has_uvs(1) && !doc.root().mesh.face_has_uvs(0);
          }},
-        {"Reassign Material", face_edit(to_new_material),
+        {"Reassign Material", face_edit({.kind = E::kReplaceMaterial, .from = 3, .to = 7}),
          root_face(0, [](const Face& f) { return f.material_id == 7; })},
-        {"Reassign Layer", face_edit(to_far_layer),
+        // Layer 9 grows the layer list.
+        {"Reassign Layer", face_edit({.kind = E::kReplaceLayer, .from = 0, .to = 9}),
          root_face(0, [](const Face& f) { return f.layer_id == 9; })},
-        {"Paint Layer", face_edit(paint),
+        {"Paint Layer", face_edit({.kind = E::kPaintLayer, .material = 5, .layer = 2}),
          root_face(1, [](const Face& f) { return f.material_id == 5; })},
-        {"Assign Material Layer", face_edit(relayer),
+        {"Assign Material Layer",
+         face_edit({.kind = E::kAssignMaterialLayer, .material = 3, .layer = 4}),
          root_face(0, [](const Face& f) { return f.layer_id == 4; })},
-        {"Hide Material", face_edit(hide_mat),
+        {"Hide Material",
+         face_edit({.kind = E::kSetMaterialVisible, .material = 3, .visible = false}),
          root_face(0, [](const Face& f) { return !f.visible; })},
-        {"Hide Layer Faces", face_edit(hide_layer),
+        {"Hide Layer Faces",
+         face_edit({.kind = E::kSetLayerFacesVisible, .layer = 2, .visible = false}),
          root_face(1, [](const Face& f) { return !f.visible; })},
         {"Hide Layer",
          [](Document& doc) -> std::unique_ptr<Command> {
@@ -137,25 +117,13 @@ TEST(UvCommands, UndoAndRedoRestoreTheFileExactly) {
 // would grow the layer list before finding no face to move.
 TEST(UvCommands, RefusalsAndEmptyEditsChangeNothing) {
     using E = FaceAttributeEdit;
-    FaceAttributeChange no_faces_to_far_layer = change_of(E::kReplaceLayer);
-    no_faces_to_far_layer.from = 6;
-    no_faces_to_far_layer.to = 40;
-    FaceAttributeChange unused_material_to_layer = change_of(E::kAssignMaterialLayer);
-    unused_material_to_layer.material = 20;
-    unused_material_to_layer.layer = 30;
-    FaceAttributeChange to_invalid_layer = change_of(E::kReplaceLayer);
-    to_invalid_layer.to = kInvalidLayer;
-    FaceAttributeChange same_material = change_of(E::kReplaceMaterial);
-    same_material.from = same_material.to = 3;
-    FaceAttributeChange show_shown = change_of(E::kSetMaterialVisible);
-    show_shown.material = 3;
-
     const std::vector<std::pair<const char*, Make>> cases = {
-        {"no face on the layer", face_edit(no_faces_to_far_layer)},
-        {"unused material", face_edit(unused_material_to_layer)},
-        {"invalid layer", face_edit(to_invalid_layer)},
-        {"same material", face_edit(same_material)},
-        {"already shown", face_edit(show_shown)},
+        {"no face on the layer", face_edit({.kind = E::kReplaceLayer, .from = 6, .to = 40})},
+        {"unused material",
+         face_edit({.kind = E::kAssignMaterialLayer, .material = 20, .layer = 30})},
+        {"invalid layer", face_edit({.kind = E::kReplaceLayer, .to = kInvalidLayer})},
+        {"same material", face_edit({.kind = E::kReplaceMaterial, .from = 3, .to = 3})},
+        {"already shown", face_edit({.kind = E::kSetMaterialVisible, .material = 3})},
         {"layer already shown",
          [](Document& doc) -> std::unique_ptr<Command> {
              return std::make_unique<SetLayerVisibleCommand>(doc, root_of(doc), 50, true);
