@@ -7,10 +7,12 @@
 
 #include "core/mesh.h"
 #include "tests/core/mesh_builders.h"
+#include "tests/support/near_checks.h"
 
 namespace korvan {
 namespace {
 
+using test::expect_near;
 using testing_support::cube;
 using testing_support::expect_ring_invariants;
 using testing_support::torus;
@@ -27,12 +29,6 @@ FaceId face_facing(const Mesh& mesh, const Vec3& dir) {
 }
 
 std::uint64_t soft_edges(const Mesh& mesh) { return mesh.soft_edge_count(); }
-
-void expect_near_vec(const Vec3& a, const Vec3& b) {
-    EXPECT_NEAR(a.x, b.x, 1e-5f);
-    EXPECT_NEAR(a.y, b.y, 1e-5f);
-    EXPECT_NEAR(a.z, b.z, 1e-5f);
-}
 
 TEST(MeshCreators, RefuseDegenerateSizes) {
     struct Row {
@@ -72,22 +68,22 @@ TEST(MeshCreators, ShapesAndFacing) {
     Mesh mesh;
     const auto rect = static_cast<FaceId>(mesh.create_rectangle({1, 2, 0}, 2, 3, 0.5f));
     EXPECT_FLOAT_EQ(mesh.face_area(rect), 6.0f);
-    expect_near_vec(mesh.face_normal(rect), {0, 0, 1});
-    expect_near_vec(mesh.vertices()[mesh.face_vertices(rect)[2]].position, {3, 5, 0.5f});
+    expect_near(mesh.face_normal(rect), {0, 0, 1});
+    expect_near(mesh.vertices()[mesh.face_vertices(rect)[2]].position, {3, 5, 0.5f});
 
     const auto tri = static_cast<FaceId>(mesh.create_circle_xy({}, 1, 2));
     EXPECT_EQ(mesh.face_vertices(tri).size(), 3u);
-    expect_near_vec(mesh.face_normal(tri), {0, 0, 1});
+    expect_near(mesh.face_normal(tri), {0, 0, 1});
 
     // A quarter turn takes its share of 24 segments: 6, so the centre and 7 rim points.
     const auto pie = static_cast<FaceId>(mesh.create_arc_xy({}, {2, 0, 0}, kFullTurn / 4, 24));
     const std::vector<VertexId> ring = mesh.face_vertices(pie);
     ASSERT_EQ(ring.size(), 8u);
-    expect_near_vec(mesh.vertices()[ring[0]].position, {0, 0, 0});
-    expect_near_vec(mesh.vertices()[ring[7]].position, {0, 2, 0});
-    expect_near_vec(mesh.face_normal(pie), {0, 0, 1});
+    expect_near(mesh.vertices()[ring[0]].position, {0, 0, 0});
+    expect_near(mesh.vertices()[ring[7]].position, {0, 2, 0});
+    expect_near(mesh.face_normal(pie), {0, 0, 1});
     const auto back = static_cast<FaceId>(mesh.create_arc_xy({}, {2, 0, 0}, -kFullTurn / 4, 24));
-    expect_near_vec(mesh.face_normal(back), {0, 0, -1});
+    expect_near(mesh.face_normal(back), {0, 0, -1});
     const auto full = static_cast<FaceId>(mesh.create_arc_xy({}, {1, 0, 0}, kFullTurn, 12));
     EXPECT_EQ(mesh.face_vertices(full).size(), 12u);
     const auto exact =
@@ -97,7 +93,7 @@ TEST(MeshCreators, ShapesAndFacing) {
     // A vertical ribbon cannot lie across Z, so it turns across X.
     const auto ribbon = static_cast<FaceId>(mesh.create_line_ribbon({}, {0, 0, 2}, 0.5f));
     EXPECT_FLOAT_EQ(mesh.face_area(ribbon), 1.0f);
-    expect_near_vec(mesh.vertices()[mesh.face_vertices(ribbon)[0]].position, {0, 0.25f, 0});
+    expect_near(mesh.vertices()[mesh.face_vertices(ribbon)[0]].position, {0, 0.25f, 0});
 }
 
 TEST(MeshPushPull, LoneSquarePulledOutMakesAClosedBox) {
@@ -106,8 +102,8 @@ TEST(MeshPushPull, LoneSquarePulledOutMakesAClosedBox) {
     const auto cap = mesh.push_pull(base, 1.0f);
     ASSERT_TRUE(cap);
     EXPECT_EQ(mesh.alive_face_count(), 6u);
-    expect_near_vec(mesh.face_normal(*cap), {0, 0, 1});
-    expect_near_vec(mesh.face_normal(base), {0, 0, -1});
+    expect_near(mesh.face_normal(*cap), {0, 0, 1});
+    expect_near(mesh.face_normal(base), {0, 0, -1});
     mesh.link_shared_edges();
     EXPECT_EQ(mesh.naked_edge_count(), 0u);
     EXPECT_NEAR(mesh.signed_volume(), 1.0f, 1e-5f);
@@ -120,8 +116,8 @@ TEST(MeshPushPull, LoneSquarePushedBackKeepsItsBaseAndTurnsTheRest) {
     const FaceId base = square(mesh);
     const auto cap = mesh.push_pull(base, -1.0f);
     ASSERT_TRUE(cap);
-    expect_near_vec(mesh.face_normal(base), {0, 0, 1});
-    expect_near_vec(mesh.face_normal(*cap), {0, 0, -1});
+    expect_near(mesh.face_normal(base), {0, 0, 1});
+    expect_near(mesh.face_normal(*cap), {0, 0, -1});
     mesh.link_shared_edges();
     EXPECT_EQ(mesh.naked_edge_count(), 0u);
     // Outward normals everywhere: the volume comes out positive.
@@ -151,7 +147,7 @@ TEST(MeshPushPull, BoxFaceChangesTheVolumeByAreaTimesDistance) {
         const auto cap = mesh.push_pull(top, d);
         ASSERT_TRUE(cap);
         // The base stays as an inner face with a neighbour: never reversed.
-        expect_near_vec(mesh.face_normal(top), {0, 0, 1});
+        expect_near(mesh.face_normal(top), {0, 0, 1});
         // Without the inner base the new walls close the solid again.
         mesh.erase_face(top);
         mesh.link_shared_edges();
@@ -173,7 +169,7 @@ TEST(MeshPushPull, NeighboursCountWhetherLinkedOrNot) {
         if (linked) mesh.link_shared_edges();
         const auto again = mesh.push_pull(*cap, -0.5f);
         ASSERT_TRUE(again);
-        expect_near_vec(mesh.face_normal(*again), {0, 0, 1});
+        expect_near(mesh.face_normal(*again), {0, 0, 1});
     }
 }
 
@@ -206,7 +202,7 @@ TEST(MeshExtrude, CapFacesAlongTheVectorAndBatchCountsFaces) {
     const auto down = mesh.extrude_face_along_vector(f, {0.2f, 0, -1});
     ASSERT_TRUE(down);
     EXPECT_LT(mesh.face_normal(*down).z, -0.99f);
-    expect_near_vec(mesh.face_normal(f), {0, 0, 1});  // untouched
+    expect_near(mesh.face_normal(f), {0, 0, 1});  // untouched
 
     Mesh two;
     const FaceId a = square(two), b = static_cast<FaceId>(two.create_circle_xy({5, 0, 0}, 1, 6));
@@ -263,7 +259,7 @@ TEST(MeshInset, InsetOutsetAndRefusals) {
             continue;
         }
         EXPECT_NEAR(mesh.face_area(*made), row.area, 1e-5f);
-        expect_near_vec(mesh.face_normal(*made), {0, 0, 1});
+        expect_near(mesh.face_normal(*made), {0, 0, 1});
         EXPECT_EQ(mesh.faces()[*made].tag, 7);
     }
 }

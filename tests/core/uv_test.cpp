@@ -6,15 +6,12 @@
 
 #include "core/tolerances.h"
 #include "core/uv.h"
+#include "tests/support/near_checks.h"
 
 namespace korvan {
 namespace {
 
-void expect_near_vec(const Vec3& got, const Vec3& want) {
-    EXPECT_NEAR(got.x, want.x, 1e-6f);
-    EXPECT_NEAR(got.y, want.y, 1e-6f);
-    EXPECT_NEAR(got.z, want.z, 1e-6f);
-}
+using test::expect_near;
 
 TEST(ProjectionFrame, AxesFollowTheDominantAxisAndOppositeFacesShareOne) {
     struct Case {
@@ -39,8 +36,8 @@ TEST(ProjectionFrame, AxesFollowTheDominantAxisAndOppositeFacesShareOne) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const UvFrame f = projection_frame(c.normal);
-        expect_near_vec(f.u_axis, c.u);
-        expect_near_vec(f.v_axis, c.v);
+        expect_near(f.u_axis, c.u, 1e-6f);
+        expect_near(f.v_axis, c.v, 1e-6f);
         EXPECT_EQ(f.dominant_axis, c.dominant);
     }
 }
@@ -56,7 +53,7 @@ TEST(ProjectionFrame, SlopedRoofKeepsVUpTheSlopeAndOrthonormalAxes) {
     EXPECT_NEAR(dot(f.u_axis, n), 0.0f, 1e-6f);
     EXPECT_NEAR(length(f.v_axis), 1.0f, 1e-6f);
     EXPECT_GT(f.v_axis.z, 0.0f);
-    expect_near_vec(f.u_axis, {1, 0, 0});
+    expect_near(f.u_axis, {1, 0, 0}, 1e-6f);
 }
 
 TEST(ProjectUv, TransformScalesRotatesAndOffsetsTheFramePlane) {

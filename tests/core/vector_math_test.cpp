@@ -9,15 +9,12 @@
 #include "core/plane.h"
 #include "core/rotation.h"
 #include "core/vec3.h"
+#include "tests/support/near_checks.h"
 
 namespace korvan {
 namespace {
 
-void expect_near(const Vec3& a, const Vec3& b, float tol) {
-    EXPECT_NEAR(a.x, b.x, tol);
-    EXPECT_NEAR(a.y, b.y, tol);
-    EXPECT_NEAR(a.z, b.z, tol);
-}
+using test::expect_near;
 
 const std::vector<Vec3> kSamplePoints = {
     {0, 0, 0}, {1, 2, 3}, {-4.5f, 0.25f, 7}, {1e3f, -2e3f, 5e2f}, {0.1f, 0.2f, 0.3f}};

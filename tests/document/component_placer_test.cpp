@@ -9,20 +9,11 @@
 #include "document/document.h"
 #include "document/material_library.h"
 #include "tests/document/document_builders.h"
+#include "tests/support/near_checks.h"
 #include "tests/support/solid_checks.h"
 
 namespace korvan {
 namespace {
-
-void expect_box(const Aabb& box, const Vec3& min, const Vec3& max) {
-    constexpr float kTol = 1e-5f;
-    EXPECT_NEAR(box.min.x, min.x, kTol);
-    EXPECT_NEAR(box.min.y, min.y, kTol);
-    EXPECT_NEAR(box.min.z, min.z, kTol);
-    EXPECT_NEAR(box.max.x, max.x, kTol);
-    EXPECT_NEAR(box.max.y, max.y, kTol);
-    EXPECT_NEAR(box.max.z, max.z, kTol);
-}
 
 TEST(ComponentPlacer, UnregisteredIdGetsAClosedFallbackDefinition) {
     struct Row {
@@ -101,7 +92,7 @@ TEST(ComponentPlacer, InstanceSitsAtTheOpeningFacingTheNormal) {
         request.normal = row.normal;
         ASSERT_TRUE(place_opening(doc, request).ok);
         const Mesh world = doc.flatten_world();
-        expect_box(doc_test::face_bounds(world), row.min, row.max);
+        test::expect_near(doc_test::face_bounds(world), row.min, row.max);
         // Turning keeps the solid inside out or not: the world copy stays outward.
         EXPECT_GT(world.signed_volume(), 0.0f);
     }

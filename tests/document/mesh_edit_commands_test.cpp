@@ -11,6 +11,7 @@
 #include "document/transform.h"
 #include "tests/document/document_builders.h"
 #include "tests/document/saved_bytes.h"
+#include "tests/support/near_checks.h"
 
 namespace korvan {
 namespace {
@@ -18,6 +19,7 @@ namespace {
 using doc_test::add_group;
 using doc_test::cube;
 using doc_test::quad;
+using test::expect_near;
 using test::saved_bytes;
 
 // A root cube with one face hidden (its faces share corners but are not linked, so stitching
@@ -185,12 +187,6 @@ TEST(MeshEditCommands, RefusalsChangeNothing) {
 }
 
 Vec3 apply(const Mat4& t, const Vec3& p) { return transform_point(t, p); }
-
-void expect_near(const Vec3& a, const Vec3& b) {
-    EXPECT_NEAR(a.x, b.x, 1e-5f);
-    EXPECT_NEAR(a.y, b.y, 1e-5f);
-    EXPECT_NEAR(a.z, b.z, 1e-5f);
-}
 
 TEST(MeshEditCommands, MirrorTransformsFixTheirElementAndUndoThemselves) {
     struct Row {

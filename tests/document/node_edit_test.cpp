@@ -7,6 +7,7 @@
 #include "document/document.h"
 #include "document/transform.h"
 #include "tests/document/document_builders.h"
+#include "tests/support/near_checks.h"
 
 namespace korvan {
 namespace {
@@ -14,16 +15,7 @@ namespace {
 using doc_test::add_group;
 using doc_test::cube;
 using doc_test::face_bounds;
-
-void expect_near(const Vec3& a, const Vec3& b, float tol = 1e-5f) {
-    EXPECT_NEAR(a.x, b.x, tol);
-    EXPECT_NEAR(a.y, b.y, tol);
-    EXPECT_NEAR(a.z, b.z, tol);
-}
-
-void expect_near(const Mat4& a, const Mat4& b, float tol = 1e-5f) {
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a.m[i], b.m[i], tol) << "element " << i;
-}
+using test::expect_near;
 
 TEST(NodeEdit, RotateTurnsAboutZThenYThenXBeforeTheTransform) {
     struct Row {
