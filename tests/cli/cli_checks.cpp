@@ -62,21 +62,22 @@ void expect_runs(const std::filesystem::path& dir, const std::vector<CliCase>& c
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(run.exit_code, c.exit_code);
-        const auto out_at = std::find(c.args.begin(), c.args.end(), "--out");
-        const bool saves = out_at != c.args.end() && out_at + 1 != c.args.end();
-        if (c.exit_code != 0) {
-            EXPECT_EQ(snapshot(dir), before) << "a refused run touched the files";
+        // Only a run that reports a save may touch the disk, and only the file it names.
+        const std::string said = ", saved to \"";
+        const std::size_t named = c.exit_code == 0 ? c.out.find(said) : std::string::npos;
+        if (named == std::string::npos) {
+            EXPECT_EQ(snapshot(dir), before) << "a run that saved nothing touched the files";
             continue;
         }
-        if (!saves) {
-            const Snapshot after = snapshot(dir);
-            EXPECT_TRUE(std::all_of(after.begin(), after.end(), [&](const auto& f) {
-                return before.count(f.first) == 1;
-            })) << "a run without --out added a file";
-            continue;
-        }
-        if (!c.stats.empty()) expect_saved_stats(dir, *(out_at + 1), c.stats);
-        if (c.check) c.check(load_model(dir / *(out_at + 1)));
+        const std::size_t from = named + said.size();
+        const std::string file = c.out.substr(from, c.out.find('"', from) - from);
+        const std::string key = std::filesystem::relative(dir / file, dir).string();
+        Snapshot after = snapshot(dir), others = before;
+        after.erase(key);
+        others.erase(key);
+        EXPECT_EQ(after, others) << "saving " << file << " touched other files";
+        if (!c.stats.empty()) expect_saved_stats(dir, file, c.stats);
+        if (c.check) c.check(load_model(dir / file));
     }
 }
 

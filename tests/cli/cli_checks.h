@@ -18,7 +18,7 @@ using Args = std::vector<std::string>;
 using DocCheck = std::function<void(const Document&)>;
 
 // One run of the binary and all it must print. `stats` ("faces=6 vol=1", keys of the `stats`
-// report) and `check` judge the file a successful run saved with --out.
+// report) and `check` judge the file a successful run reports it saved.
 struct CliCase {
     Args args;
     std::string out, err;
@@ -32,9 +32,9 @@ CliCase ok(Args args, std::string out, std::string stats = {}, DocCheck check = 
 // A run that prints nothing on standard output and stops with `exit_code`.
 CliCase refused(Args args, std::string err, int exit_code = 1);
 
-// Runs each case in `dir`, comparing stdout, stderr and exit code exactly. A failed run must
-// leave every file below `dir` byte for byte as it was; a run without --out may rewrite its
-// input (write-back verbs) but must add no file.
+// Runs each case in `dir`, comparing stdout, stderr and exit code exactly. A run that fails,
+// or succeeds without printing ", saved to \"FILE\"", must leave every file below `dir` byte for
+// byte as it was.
 void expect_runs(const std::filesystem::path& dir, const std::vector<CliCase>& cases);
 
 // As expect_runs with "--out o.korv" appended to every case: a success prints its sentence

@@ -2,28 +2,18 @@
 // which runs write a file (checked by reading it back) and which leave the input alone.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/mesh.h"
 #include "document/document.h"
 #include "document/material_library.h"
-#include "io/korv_reader.h"
-#include "io/korv_writer.h"
-#include "tests/support/cli_runner.h"
+#include "tests/cli/cli_checks.h"
 
 namespace korvan::test {
 namespace {
-
-std::string read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 Material material(const char* id, const char* name, float grey) {
     Material m;
@@ -45,13 +35,7 @@ Document box_model() {
     brick.tile_width = brick.tile_height = 0.5f;
     doc.materials().set_uv(1, brick);
     Mesh& m = doc.root().mesh;
-    std::array<VertexId, 8> v{};
-    for (int i = 0; i < 8; ++i) {
-        v[i] = m.add_vertex({(i & 1) ? 1.0f : 0.0f, (i & 2) ? 1.0f : 0.0f, (i & 4) ? 1.0f : 0.0f});
-    }
-    const int rings[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
-                             {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    for (const auto& r : rings) m.add_quad(v[r[0]], v[r[1]], v[r[2]], v[r[3]]);
+    m = cube_mesh();
     for (FaceId f : {4u, 5u}) {
         m.set_face_material(f, 1);
         m.set_face_layer(f, 2);
@@ -65,39 +49,11 @@ Document box_model() {
     return doc;
 }
 
-std::filesystem::path write_model(const std::filesystem::path& dir, const Document& doc) {
-    const auto path = dir / "a.korv";
-    EXPECT_TRUE(io::write_document(path, doc));
-    return path;
-}
-
-Document load(const std::filesystem::path& path) {
-    Document doc;
-    EXPECT_TRUE(io::load_document(path, doc)) << path;
-    return doc;
-}
-
-struct Expect {
-    Expect(std::vector<std::string> a, std::string o, std::string e = {}, int code = 0)
-        : args(std::move(a)), out(std::move(o)), err(std::move(e)), exit_code(code) {}
-    std::vector<std::string> args;
-    std::string out, err;
-    int exit_code = 0;
-};
-
-// Runs each case against a.korv in `dir` and checks that no case changed a.korv.
-void expect_runs(const std::filesystem::path& dir, const std::vector<Expect>& cases) {
-    const std::string input = read_file(dir / "a.korv");
-    for (const Expect& c : cases) {
-        std::string line;
-        for (const std::string& a : c.args) line += a + " ";
-        SCOPED_TRACE(line);
-        const CliRun run = run_cli(c.args, dir);
-        EXPECT_EQ(run.out, c.out);
-        EXPECT_EQ(run.err, c.err);
-        EXPECT_EQ(run.exit_code, c.exit_code);
-        EXPECT_EQ(read_file(dir / "a.korv"), input);
-    }
+// Writes box_model() as a.korv in a fresh directory.
+std::filesystem::path box_dir() {
+    const auto dir = fresh_temp_dir();
+    write_model(dir / "a.korv", box_model());
+    return dir;
 }
 
 const char* const kList =
@@ -108,57 +64,42 @@ const char* const kList =
     "  3 \"Glass\" albedo=(1,1,1) faces=0 area=0\n";
 
 TEST(MaterialsVerbs, ListSelectAndRefuse) {
-    const auto dir = fresh_temp_dir();
-    write_model(dir, box_model());
+    const auto dir = box_dir();
     expect_runs(
-        dir, {
-                 {{"materials", "a.korv"}, kList},
-                 {{"list-mats", "--in", "a.korv"}, kList},
-                 {{"materials", "a.korv", "--index", "1"},
-                  "materials=4 unused=1\n  1 \"Brick\" albedo=(0.5,0.5,0.5) faces=2 area=2\n"},
-                 {{"materials", "a.korv", "--name", "Glass"},
-                  "materials=4 unused=1\n  3 \"Glass\" albedo=(1,1,1) faces=0 area=0\n"},
-                 {{"materials", "a.korv", "--index", "4"},
-                  "",
-                  "materials: no material at index 4 (materials=4)\n",
-                  1},
-                 {{"list-mats", "a.korv", "--name", "Tin"},
-                  "",
-                  "list-mats: no material named \"Tin\"\n",
-                  1},
-                 {{"materials", "a.korv", "--add", "--duplicate", "--name", "X"},
-                  "",
-                  "materials: --add, --rename, --albedo, --roughness, --metallic, --opacity and "
-                  "--duplicate are mutually exclusive\n",
-                  1},
-                 {{"materials", "a.korv", "--add"}, "", "materials: --add needs --name NAME\n", 1},
-                 {{"materials", "a.korv", "--roughness", "0.5"},
-                  "",
-                  "materials: this edit needs --name NAME or --index N to choose the material\n",
-                  1},
-                 {{"materials", "a.korv", "--index", "0", "--opacity", "1.5"},
-                  "",
-                  "materials: --opacity must be in 0..1\n",
-                  1},
-                 {{"materials", "a.korv", "--index", "0", "--albedo", "0.5,-0.1,0.5"},
-                  "",
-                  "materials: --albedo components must be in 0..1\n",
-                  1},
-                 {{"materials", "a.korv", "--index", "0", "--metallic", "2"},
-                  "",
-                  "materials: --metallic must be in 0..1\n",
-                  1},
-             });
+        dir,
+        {
+            ok({"materials", "a.korv"}, kList),
+            ok({"list-mats", "--in", "a.korv"}, kList),
+            ok({"materials", "a.korv", "--index", "1"},
+               "materials=4 unused=1\n  1 \"Brick\" albedo=(0.5,0.5,0.5) faces=2 area=2\n"),
+            ok({"materials", "a.korv", "--name", "Glass"},
+               "materials=4 unused=1\n  3 \"Glass\" albedo=(1,1,1) faces=0 area=0\n"),
+            refused({"materials", "a.korv", "--index", "4"},
+                    "materials: no material at index 4 (materials=4)\n"),
+            refused({"list-mats", "a.korv", "--name", "Tin"},
+                    "list-mats: no material named \"Tin\"\n"),
+            refused({"materials", "a.korv", "--add", "--duplicate", "--name", "X"},
+                    "materials: --add, --rename, --albedo, --roughness, --metallic, --opacity and "
+                    "--duplicate are mutually exclusive\n"),
+            refused({"materials", "a.korv", "--add"}, "materials: --add needs --name NAME\n"),
+            refused({"materials", "a.korv", "--roughness", "0.5"},
+                    "materials: this edit needs --name NAME or --index N to choose the material\n"),
+            refused({"materials", "a.korv", "--index", "0", "--opacity", "1.5"},
+                    "materials: --opacity must be in 0..1\n"),
+            refused({"materials", "a.korv", "--index", "0", "--albedo", "0.5,-0.1,0.5"},
+                    "materials: --albedo components must be in 0..1\n"),
+            refused({"materials", "a.korv", "--index", "0", "--metallic", "2"},
+                    "materials: --metallic must be in 0..1\n"),
+        });
 }
 
 // Every edit prints its line, then the list; the file changes only through --out.
 TEST(MaterialsVerbs, EditsReachTheDiskOnlyWithOut) {
-    const auto dir = fresh_temp_dir();
-    write_model(dir, box_model());
+    const auto dir = box_dir();
     const std::string added = "added=1 material_index=4 name=\"Tin\"\nmaterials=5 unused=2" +
                               std::string(kList).substr(std::string(kList).find('\n')) +
                               "  4 \"Tin\" albedo=(0.8,0.8,0.8) faces=0 area=0\n";
-    expect_runs(dir, {{{"materials", "a.korv", "--add", "--name", "Tin"}, added}});
+    expect_runs(dir, {ok({"materials", "a.korv", "--add", "--name", "Tin"}, added)});
 
     struct Edit {
         std::vector<std::string> args;
@@ -206,44 +147,35 @@ TEST(MaterialsVerbs, EditsReachTheDiskOnlyWithOut) {
         const CliRun run = run_cli(args, dir);
         ASSERT_EQ(run.exit_code, 0) << run.err;
         EXPECT_EQ(run.out.substr(0, run.out.find('\n')), e.first_line + ", saved to \"b.korv\"");
-        const Document saved = load(dir / "b.korv");
+        const Document saved = load_model(dir / "b.korv");
         ASSERT_GT(saved.materials().size(), e.index);
         EXPECT_TRUE(e.applied(saved.materials()[e.index]));
     }
 }
 
 TEST(MaterialsVerbs, MatUvListsAndSetsTheTransform) {
-    const auto dir = fresh_temp_dir();
-    write_model(dir, box_model());
-    expect_runs(dir,
-                {
-                    {{"mat-uv", "a.korv"},
-                     "materials=4\n"
-                     "  0 \"Plaster\"\tpattern=none\tuv_scale=1,1\tuv_offset=0,0\tuv_rotation=0\n"
-                     "  1 \"Brick\"\tpattern=none\tuv_scale=0.5,0.5\tuv_offset=0,0\tuv_rotation=0\n"
-                     "  2 \"Oak\"\tpattern=none\tuv_scale=1,1\tuv_offset=0,0\tuv_rotation=0\n"
-                     "  3 \"Glass\"\tpattern=none\tuv_scale=1,1\tuv_offset=0,0\tuv_rotation=0\n"},
-                    {{"mat-uv", "a.korv", "--uv-rotation", "45"},
-                     "",
-                     "mat-uv mutation requires --name or --index\n",
-                     1},
-                    {{"mat-uv", "a.korv", "--index", "7", "--uv-pattern", "brick"},
-                     "",
-                     "mat-uv: no such material\n",
-                     1},
-                    {{"mat-uv", "a.korv", "--name", "Tin", "--uv-pattern", "brick"},
-                     "",
-                     "mat-uv: no such material\n",
-                     1},
-                    {{"mat-uv", "a.korv", "--index", "1", "--uv-scale", "0.2,0.1m"},
-                     "",
-                     "--uv-scale must be W,H (tile size in metres, e.g. 0.2,0.1)\n",
-                     1},
-                    // Without --out the change is reported and nothing is written.
-                    {{"mat-uv", "a.korv", "--index", "1", "--uv-pattern", "checker"},
-                     "uv_set=1 material_index=1 name=\"Brick\"\tpattern=checker\tuv_scale=0.5,0.5"
-                     "\tuv_offset=0,0\tuv_rotation=0\n"},
-                });
+    const auto dir = box_dir();
+    expect_runs(
+        dir, {
+                 ok({"mat-uv", "a.korv"},
+                    "materials=4\n"
+                    "  0 \"Plaster\"\tpattern=none\tuv_scale=1,1\tuv_offset=0,0\tuv_rotation=0\n"
+                    "  1 \"Brick\"\tpattern=none\tuv_scale=0.5,0.5\tuv_offset=0,0\tuv_rotation=0\n"
+                    "  2 \"Oak\"\tpattern=none\tuv_scale=1,1\tuv_offset=0,0\tuv_rotation=0\n"
+                    "  3 \"Glass\"\tpattern=none\tuv_scale=1,1\tuv_offset=0,0\tuv_rotation=0\n"),
+                 refused({"mat-uv", "a.korv", "--uv-rotation", "45"},
+                         "mat-uv mutation requires --name or --index\n"),
+                 refused({"mat-uv", "a.korv", "--index", "7", "--uv-pattern", "brick"},
+                         "mat-uv: no such material\n"),
+                 refused({"mat-uv", "a.korv", "--name", "Tin", "--uv-pattern", "brick"},
+                         "mat-uv: no such material\n"),
+                 refused({"mat-uv", "a.korv", "--index", "1", "--uv-scale", "0.2,0.1m"},
+                         "--uv-scale must be W,H (tile size in metres, e.g. 0.2,0.1)\n"),
+                 // Without --out the change is reported and nothing is written.
+                 ok({"mat-uv", "a.korv", "--index", "1", "--uv-pattern", "checker"},
+                    "uv_set=1 material_index=1 name=\"Brick\"\tpattern=checker\tuv_scale=0.5,0.5"
+                    "\tuv_offset=0,0\tuv_rotation=0\n"),
+             });
 
     // Unset options keep what the material had: the tile size stays 0.5 x 0.5.
     const CliRun run = run_cli({"mat-uv", "a.korv", "--name", "Brick", "--uv-pattern", "brick",
@@ -253,7 +185,7 @@ TEST(MaterialsVerbs, MatUvListsAndSetsTheTransform) {
     EXPECT_EQ(run.out,
               "uv_set=1 material_index=1 name=\"Brick\"\tpattern=brick\tuv_scale=0.5,0.5"
               "\tuv_offset=0.5,0\tuv_rotation=90, saved to \"b.korv\"\n");
-    const MaterialUv uv = load(dir / "b.korv").materials()[1].uv;
+    const MaterialUv uv = load_model(dir / "b.korv").materials()[1].uv;
     EXPECT_EQ(uv.pattern, TexturePattern::kBrick);
     EXPECT_EQ(uv.tile_width, 0.5f);
     EXPECT_EQ(uv.tile_height, 0.5f);
@@ -262,18 +194,17 @@ TEST(MaterialsVerbs, MatUvListsAndSetsTheTransform) {
 }
 
 TEST(MaterialsVerbs, UvBakeStoresCornerUvsThatARetileLeavesAlone) {
-    const auto dir = fresh_temp_dir();
+    const auto dir = box_dir();
     Document empty;
     empty.materials() = MaterialLibrary(default_materials());
-    io::write_document(dir / "empty.korv", empty);
-    write_model(dir, box_model());
+    write_model(dir / "empty.korv", empty);
     expect_runs(
-        dir,
-        {
-            {{"uv-bake", "a.korv"}, "uv-bake faces=6 corners=24 stored_before=0 stored_after=24\n"},
-            {{"uv-bake", "a.korv", "--face", "6"}, "", "uv-bake: no such alive face 6\n", 1},
-            {{"uv-bake", "empty.korv"}, "", "uv-bake: nothing baked\n", 2},
-        });
+        dir, {
+                 ok({"uv-bake", "a.korv"},
+                    "uv-bake faces=6 corners=24 stored_before=0 stored_after=24\n"),
+                 refused({"uv-bake", "a.korv", "--face", "6"}, "uv-bake: no such alive face 6\n"),
+                 refused({"uv-bake", "empty.korv"}, "uv-bake: nothing baked\n", 2),
+             });
     // Face 5 is the +x wall on Brick (tile 0.5): U runs along +y, V up, both doubled.
     const auto baked = dir / "baked.korv";
     CliRun run = run_cli({"uv-bake", "a.korv", "--face", "5", "--out", baked.string()}, dir);
@@ -284,7 +215,7 @@ TEST(MaterialsVerbs, UvBakeStoresCornerUvsThatARetileLeavesAlone) {
                    (dir / "retiled.korv").string()},
                   dir);
     ASSERT_EQ(run.exit_code, 0) << run.err;
-    const Document doc = load(dir / "retiled.korv");
+    const Document doc = load_model(dir / "retiled.korv");
     const Mesh& m = doc.root().mesh;
     EXPECT_EQ(doc.materials()[1].uv.tile_width, 4.0f);
     EXPECT_TRUE(m.face_has_uvs(5));
@@ -302,12 +233,10 @@ TEST(MaterialsVerbs, UvBakeStoresCornerUvsThatARetileLeavesAlone) {
 }
 
 TEST(MaterialsVerbs, FaceEditsReportAndSaveTheirChange) {
-    const auto dir = fresh_temp_dir();
-    write_model(dir, box_model());
-    struct Edit {
-        std::vector<std::string> args;
-        std::string report;
-        std::function<bool(const Mesh&)> applied;
+    const auto dir = box_dir();
+    // Each check sees the root mesh of the saved b.korv.
+    auto on_mesh = [](std::function<bool(const Mesh&)> applied) -> DocCheck {
+        return [=](const Document& d) { EXPECT_TRUE(applied(d.root().mesh)); };
     };
     auto all_of = [](std::vector<FaceId> faces, auto pred) {
         return [=](const Mesh& m) {
@@ -317,99 +246,78 @@ TEST(MaterialsVerbs, FaceEditsReportAndSaveTheirChange) {
             return true;
         };
     };
-    const std::vector<Edit> edits = {
-        {{"reassign-mat", "--from", "0", "--to", "3"},
-         "reassigned=4 from=0 to=3",
-         all_of({0, 1, 2, 3}, [](const Face& f) { return f.material_id == 3; })},
-        {{"reassign-mat", "--from", "9", "--to", "3"},
-         "reassigned=0 from=9 to=3",
-         all_of({0, 4}, [](const Face& f) { return f.material_id != 3; })},
-        {{"reassign-layer", "--from", "2", "--to", "5"},
-         "reassigned=2 from=2 to=5",
-         [](const Mesh& m) { return m.faces()[4].layer_id == 5 && m.faces()[5].layer_id == 5; }},
-        {{"paint-layer", "--layer", "2", "--mat", "2"},
-         "painted=2 layer=2 mat=2",
-         all_of({4, 5}, [](const Face& f) { return f.material_id == 2; })},
-        {{"assign-mat-layer", "--material", "0", "--layer", "7"},
-         "assigned=4 mat=0 layer=7",
-         all_of({0, 1, 2, 3}, [](const Face& f) { return f.layer_id == 7; })},
-        {{"hide-mat", "--mat", "1"},
-         "changed=2 mat=1 visible=0",
-         all_of({4, 5}, [](const Face& f) { return !f.visible; })},
-        {{"show-mat", "--material", "1"},
-         "changed=0 mat=1 visible=1",
-         all_of({4, 5}, [](const Face& f) { return f.visible; })},
-        {{"hide-layer-faces", "--layer", "0"},
-         "changed=4 layer=0 visible=0",
-         all_of({0, 1, 2, 3}, [](const Face& f) { return !f.visible; })},
-        {{"show-layer-faces", "--layer", "0"},
-         "changed=0 layer=0 visible=1",
-         all_of({0, 1, 2, 3}, [](const Face& f) { return f.visible; })},
-    };
-    for (const Edit& e : edits) {
-        SCOPED_TRACE(e.report);
-        std::vector<std::string> args = e.args;
-        args.insert(args.begin() + 1, "a.korv");
-        args.insert(args.end(), {"--out", "b.korv"});
-        const CliRun run = run_cli(args, dir);
-        ASSERT_EQ(run.exit_code, 0) << run.err;
-        EXPECT_EQ(run.out, e.report + ", saved to \"b.korv\"\n");
-        EXPECT_TRUE(e.applied(load(dir / "b.korv").root().mesh));
-    }
+    expect_runs(
+        dir,
+        {
+            ok({"reassign-mat", "a.korv", "--from", "0", "--to", "3", "--out", "b.korv"},
+               "reassigned=4 from=0 to=3, saved to \"b.korv\"\n", "",
+               on_mesh(all_of({0, 1, 2, 3}, [](const Face& f) { return f.material_id == 3; }))),
+            ok({"reassign-mat", "a.korv", "--from", "9", "--to", "3", "--out", "b.korv"},
+               "reassigned=0 from=9 to=3, saved to \"b.korv\"\n", "",
+               on_mesh(all_of({0, 4}, [](const Face& f) { return f.material_id != 3; }))),
+            ok({"reassign-layer", "a.korv", "--from", "2", "--to", "5", "--out", "b.korv"},
+               "reassigned=2 from=2 to=5, saved to \"b.korv\"\n", "", on_mesh([](const Mesh& m) {
+                   return m.faces()[4].layer_id == 5 && m.faces()[5].layer_id == 5;
+               })),
+            ok({"paint-layer", "a.korv", "--layer", "2", "--mat", "2", "--out", "b.korv"},
+               "painted=2 layer=2 mat=2, saved to \"b.korv\"\n", "",
+               on_mesh(all_of({4, 5}, [](const Face& f) { return f.material_id == 2; }))),
+            ok({"assign-mat-layer", "a.korv", "--material", "0", "--layer", "7", "--out", "b.korv"},
+               "assigned=4 mat=0 layer=7, saved to \"b.korv\"\n", "",
+               on_mesh(all_of({0, 1, 2, 3}, [](const Face& f) { return f.layer_id == 7; }))),
+            ok({"hide-mat", "a.korv", "--mat", "1", "--out", "b.korv"},
+               "changed=2 mat=1 visible=0, saved to \"b.korv\"\n", "",
+               on_mesh(all_of({4, 5}, [](const Face& f) { return !f.visible; }))),
+            ok({"show-mat", "a.korv", "--material", "1", "--out", "b.korv"},
+               "changed=0 mat=1 visible=1, saved to \"b.korv\"\n", "",
+               on_mesh(all_of({4, 5}, [](const Face& f) { return f.visible; }))),
+            ok({"hide-layer-faces", "a.korv", "--layer", "0", "--out", "b.korv"},
+               "changed=4 layer=0 visible=0, saved to \"b.korv\"\n", "",
+               on_mesh(all_of({0, 1, 2, 3}, [](const Face& f) { return !f.visible; }))),
+            ok({"show-layer-faces", "a.korv", "--layer", "0", "--out", "b.korv"},
+               "changed=0 layer=0 visible=1, saved to \"b.korv\"\n", "",
+               on_mesh(all_of({0, 1, 2, 3}, [](const Face& f) { return f.visible; }))),
+        });
 
     expect_runs(
         dir,
         {
-            {{"reassign-mat", "a.korv", "--from", "0"},
-             "",
-             "reassign-mat requires --from A and --to B\n",
-             1},
-            {{"reassign-mat", "a.korv", "--from", "0", "--to", "4"},
-             "",
-             "reassign-mat: no material 4 (materials=4)\n",
-             1},
-            {{"reassign-layer", "a.korv", "--from", "0", "--to", "4294967295"},
-             "",
-             "reassign-layer: layer 4294967295 is out of range (layer ids go up to 1048575)\n",
-             1},
-            {{"paint-layer", "a.korv", "--layer", "0", "--mat", "12"},
-             "",
-             "paint-layer: no material 12 (materials=4)\n",
-             1},
-            {{"assign-mat-layer", "a.korv", "--mat", "0", "--layer", "1048576"},
-             "",
-             "assign-mat-layer: layer 1048576 is out of range (layer ids go up to 1048575)\n",
-             1},
-            {{"hide-mat", "a.korv"}, "", "hide-mat requires --mat M\n", 1},
+            refused({"reassign-mat", "a.korv", "--from", "0"},
+                    "reassign-mat requires --from A and --to B\n"),
+            refused({"reassign-mat", "a.korv", "--from", "0", "--to", "4"},
+                    "reassign-mat: no material 4 (materials=4)\n"),
+            refused(
+                {"reassign-layer", "a.korv", "--from", "0", "--to", "4294967295"},
+                "reassign-layer: layer 4294967295 is out of range (layer ids go up to 1048575)\n"),
+            refused({"paint-layer", "a.korv", "--layer", "0", "--mat", "12"},
+                    "paint-layer: no material 12 (materials=4)\n"),
+            refused(
+                {"assign-mat-layer", "a.korv", "--mat", "0", "--layer", "1048576"},
+                "assign-mat-layer: layer 1048576 is out of range (layer ids go up to 1048575)\n"),
+            refused({"hide-mat", "a.korv"}, "hide-mat requires --mat M\n"),
             // Without --out the edit is reported and nothing is written.
-            {{"hide-mat", "a.korv", "--mat", "1"}, "changed=2 mat=1 visible=0\n"},
-            {{"hide-mat", "a.korv", "--material", "x"}, "", "--material must be a uint index\n", 1},
+            ok({"hide-mat", "a.korv", "--mat", "1"}, "changed=2 mat=1 visible=0\n"),
+            refused({"hide-mat", "a.korv", "--material", "x"}, "--material must be a uint index\n"),
         });
 }
 
 TEST(MaterialsVerbs, LayersListAndSetVisibility) {
-    const auto dir = fresh_temp_dir();
-    write_model(dir, box_model());
+    const auto dir = box_dir();
     const std::string list =
         "layers=3\n  0 on faces=4 area=4\n  1 on faces=0 area=0\n  2 on faces=2 area=2\n";
-    expect_runs(dir, {
-                         {{"layers", "a.korv"}, list},
-                         {{"list-layers", "a.korv", "--layer", "2", "--visible", "off"},
-                          "layer=2 visible=0 changed=1\nlayers=3\n  0 on faces=4 area=4\n"
-                          "  1 on faces=0 area=0\n  2 off faces=2 area=2\n"},
-                         {{"layers", "a.korv", "--layer", "2"},
-                          "",
-                          "layers: --layer and --visible go together (--layer N --visible 0|1)\n",
-                          1},
-                         {{"layers", "a.korv", "--visible", "1"},
-                          "",
-                          "layers: --layer and --visible go together (--layer N --visible 0|1)\n",
-                          1},
-                         {{"layers", "a.korv", "--layer", "2000000", "--visible", "0"},
-                          "",
-                          "layers: layer 2000000 is out of range (layer ids go up to 1048575)\n",
-                          1},
-                     });
+    expect_runs(
+        dir, {
+                 ok({"layers", "a.korv"}, list),
+                 ok({"list-layers", "a.korv", "--layer", "2", "--visible", "off"},
+                    "layer=2 visible=0 changed=1\nlayers=3\n  0 on faces=4 area=4\n"
+                    "  1 on faces=0 area=0\n  2 off faces=2 area=2\n"),
+                 refused({"layers", "a.korv", "--layer", "2"},
+                         "layers: --layer and --visible go together (--layer N --visible 0|1)\n"),
+                 refused({"layers", "a.korv", "--visible", "1"},
+                         "layers: --layer and --visible go together (--layer N --visible 0|1)\n"),
+                 refused({"layers", "a.korv", "--layer", "2000000", "--visible", "0"},
+                         "layers: layer 2000000 is out of range (layer ids go up to 1048575)\n"),
+             });
 
     const CliRun run =
         run_cli({"layers", "a.korv", "--layer", "4", "--visible", "0", "--out", "b.korv"}, dir);
@@ -417,7 +325,7 @@ TEST(MaterialsVerbs, LayersListAndSetVisibility) {
     EXPECT_EQ(run.out, "layer=4 visible=0 changed=1, saved to \"b.korv\"\nlayers=5" +
                            list.substr(list.find('\n')) +
                            "  3 on faces=0 area=0\n  4 off faces=0 area=0\n");
-    const Mesh m = load(dir / "b.korv").root().mesh;
+    const Mesh m = load_model(dir / "b.korv").root().mesh;
     EXPECT_FALSE(m.layer_visible(4));
     EXPECT_TRUE(m.layer_visible(2));
 }
