@@ -12,6 +12,23 @@ namespace korvan::testing_support {
 
 std::uint64_t link_by_vertex_pairs(Mesh& mesh) { return mesh.link_shared_edges(); }
 
+std::vector<NakedSide> naked_sides(const Mesh& m) {
+    std::vector<NakedSide> sides;
+    const auto he = m.half_edges();
+    for (EdgeId e = 0; e < m.edges().size(); ++e) {
+        if (!m.is_naked_edge(e)) continue;
+        const HalfEdgeId h = m.edges()[e].half_edge, t = he[h].twin;
+        const bool hf = m.face_usable(he[h].face), tf = m.face_usable(he[t].face);
+        if (hf == tf) continue;
+        const HalfEdgeId s = hf ? h : t;
+        const HalfEdgeId n = he[s].next;
+        if (!m.half_edge_usable(s) || !m.half_edge_usable(n)) continue;
+        if (he[s].origin == he[n].origin) continue;
+        sides.push_back({s, he[s].face, he[s].origin, he[n].origin});
+    }
+    return sides;
+}
+
 Mesh cube(const Vec3& corner, float size, bool inward) {
     Mesh mesh;
     for (int i = 0; i < 8; ++i) {

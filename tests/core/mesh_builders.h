@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/mesh.h"
 
@@ -29,6 +30,17 @@ Mesh cylinder(int segments, float radius, float height);
 // Axis-aligned box of six quads with outward normals, with `missing` (0..5 as in cube())
 // erased when it is 0 or more; linked.
 Mesh box(const Vec3& min, const Vec3& max, int missing = -1);
+
+// The faced side of a naked edge and the vertices it runs between.
+struct NakedSide {
+    HalfEdgeId h;
+    FaceId face;
+    VertexId start, end;
+};
+
+// The faced sides of the naked edges in edge order, as the linkers see them: sides of broken
+// rings and sides that start and end on one vertex are left out.
+std::vector<NakedSide> naked_sides(const Mesh& m);
 
 // Field-by-field equality of every element table, reporting the first difference.
 void expect_same_tables(const Mesh& a, const Mesh& b);

@@ -19,24 +19,8 @@ using testing_support::quad_grid;
 // by (start, end, record), each unused record pairing with the first unused reverse record of
 // another face in sorted order.
 std::uint64_t reference_link(Mesh& m) {
-    struct Record {
-        HalfEdgeId h;
-        VertexId start, end;
-        FaceId face;
-    };
-    std::vector<Record> records;
-    const auto he = m.half_edges();
-    for (EdgeId e = 0; e < m.edges().size(); ++e) {
-        if (!m.is_naked_edge(e)) continue;
-        const HalfEdgeId h = m.edges()[e].half_edge, t = he[h].twin;
-        const bool hf = m.face_usable(he[h].face), tf = m.face_usable(he[t].face);
-        if (hf == tf) continue;
-        const HalfEdgeId s = hf ? h : t;
-        const HalfEdgeId n = he[s].next;
-        if (!m.half_edge_usable(s) || !m.half_edge_usable(n)) continue;
-        if (he[s].origin == he[n].origin) continue;
-        records.push_back({s, he[s].origin, he[n].origin, he[s].face});
-    }
+    using Record = testing_support::NakedSide;
+    std::vector<Record> records = testing_support::naked_sides(m);
     std::stable_sort(records.begin(), records.end(), [](const Record& a, const Record& b) {
         return std::pair(a.start, a.end) < std::pair(b.start, b.end);
     });

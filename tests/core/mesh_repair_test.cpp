@@ -43,33 +43,16 @@ std::uint64_t reference_weld(Mesh& m, float tolerance) {
 }
 
 std::uint64_t reference_stitch(Mesh& m, float tolerance) {
-    struct Record {
-        HalfEdgeId h;
-        FaceId face;
-        Vec3 start, end;
-    };
-    std::vector<Record> records;
-    const auto he = m.half_edges();
-    for (EdgeId e = 0; e < m.edges().size(); ++e) {
-        if (!m.is_naked_edge(e)) continue;
-        const HalfEdgeId h = m.edges()[e].half_edge, t = he[h].twin;
-        const bool hf = m.face_usable(he[h].face), tf = m.face_usable(he[t].face);
-        if (hf == tf) continue;
-        const HalfEdgeId s = hf ? h : t;
-        const HalfEdgeId n = he[s].next;
-        if (!m.half_edge_usable(s) || !m.half_edge_usable(n)) continue;
-        if (he[s].origin == he[n].origin) continue;
-        records.push_back({s, he[s].face, m.vertices()[he[s].origin].position,
-                           m.vertices()[he[n].origin].position});
-    }
+    const std::vector<testing_support::NakedSide> records = testing_support::naked_sides(m);
+    const auto at = [&](VertexId v) { return m.vertices()[v].position; };
     std::vector<bool> used(records.size(), false);
     std::uint64_t pairs = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (used[i]) continue;
         for (std::size_t j = i + 1; j < records.size(); ++j) {
             if (used[j] || records[j].face == records[i].face) continue;
-            if (length(records[i].start - records[j].end) <= tolerance &&
-                length(records[i].end - records[j].start) <= tolerance) {
+            if (length(at(records[i].start) - at(records[j].end)) <= tolerance &&
+                length(at(records[i].end) - at(records[j].start)) <= tolerance) {
                 EXPECT_TRUE(m.link_half_edges(records[i].h, records[j].h));
                 used[i] = used[j] = true;
                 ++pairs;
