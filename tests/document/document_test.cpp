@@ -12,23 +12,6 @@ namespace {
 using doc_test::add_group;
 using doc_test::quad;
 
-TEST(Document, NewDocumentIsAnEmptyModel) {
-    const Document doc;
-    EXPECT_EQ(doc.root().name, "Model");
-    EXPECT_TRUE(doc.root().is_group());
-    EXPECT_TRUE(doc.root().children.empty());
-    EXPECT_EQ(doc.root().mesh.faces().size(), 0u);
-    ASSERT_EQ(doc.tags().size(), 1u);
-    EXPECT_EQ(doc.tags()[0].name, "Layer0");
-    EXPECT_TRUE(doc.tags()[0].visible);
-    EXPECT_TRUE(doc.scenes().empty() && doc.sections().empty() && doc.lights().empty() &&
-                doc.labels().empty() && doc.definitions().empty());
-    EXPECT_EQ(doc.length_unit(), LengthUnit::kMetre);
-    EXPECT_FALSE(doc.view().has_view);
-    EXPECT_EQ(doc.units_options(), UnitsOptions{});
-    EXPECT_EQ(doc.shadows(), ShadowSettings{});
-}
-
 TEST(Document, NewEntriesAreNumberedThenMadeUnique) {
     struct Row {
         const char* existing[3];
