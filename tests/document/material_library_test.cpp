@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
 #include <string>
 
 #include "document/document.h"
@@ -10,43 +9,17 @@
 namespace korvan {
 namespace {
 
-TEST(MaterialLibrary, DefaultListOrderAndKinds) {
+// Ids, names, colours, textures and tiling of the default list are pinned byte for byte by
+// the writer's test of a new document. The catalogue is not saved, so it is checked here:
+// the textured materials, and only they, have a category.
+TEST(MaterialLibrary, OnlyTheTexturedDefaultsAreCatalogued) {
     const std::vector<Material> mats = default_materials();
     ASSERT_EQ(mats.size(), 25u);
-    EXPECT_EQ(mats[0].id, "mat_plaster_white");
-    EXPECT_EQ(mats[24].id, "mat_marble_tex");
-
-    std::set<std::string> ids, see_through, metals;
-    for (std::size_t i = 0; i < mats.size(); ++i) {
-        const Material& m = mats[i];
+    for (const Material& m : mats) {
         SCOPED_TRACE(m.id);
-        EXPECT_TRUE(ids.insert(m.id).second);
-        EXPECT_EQ(m.id.rfind("mat_", 0), 0u);
-        EXPECT_FALSE(m.name.empty());
-        if (m.opacity < 1.0f) see_through.insert(m.id);
-        if (m.metallic > 0.0f) metals.insert(m.id);
-        // The last five, and only they, are textured and catalogued.
-        const bool textured = i >= 20;
-        EXPECT_EQ(!m.texture_path.empty(), textured);
-        EXPECT_EQ(!m.category.empty(), textured);
-        EXPECT_EQ(m.uv.is_default(), !textured || m.id == "mat_marble_tex");
-        if (textured) {
-            EXPECT_EQ(m.opacity, 1.0f);
-            EXPECT_EQ(m.metallic, 0.0f);
-        }
+        EXPECT_EQ(!m.category.empty(), !m.texture_path.empty());
     }
-    EXPECT_EQ(see_through, (std::set<std::string>{"mat_glass_clear", "mat_glass_frosted"}));
-    EXPECT_EQ(metals,
-              (std::set<std::string>{"mat_metal_alu", "mat_steel_black", "mat_roof_metal"}));
-
-    const Material& brick = mats[22];
-    EXPECT_EQ(brick.id, "mat_brick_exposed_tex");
-    EXPECT_EQ(brick.name,
-              "G\xe1\xba\xa1"
-              "ch tr\xe1\xba\xa7n");  // "Gạch trần" in UTF-8
-    EXPECT_EQ(brick.category, "Brick and Cladding");
-    EXPECT_EQ(brick.uv.tile_width, 0.8f);
-    EXPECT_EQ(brick.uv.tile_height, 0.52f);
+    EXPECT_EQ(mats[22].category, "Brick and Cladding");
 }
 
 TEST(MaterialLibrary, TexturesOfTheDefaultListExist) {
