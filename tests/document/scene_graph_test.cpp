@@ -7,6 +7,7 @@
 #include "document/document.h"
 #include "document/transform.h"
 #include "tests/document/document_builders.h"
+#include "tests/support/near_checks.h"
 
 namespace korvan {
 namespace {
@@ -118,11 +119,7 @@ TEST(SceneGraph, ReparentKeepsTheWorldPlacement) {
     EXPECT_EQ(r.old_parent, from);
     EXPECT_EQ(doc.parent_of(node), to);
     const Aabb after = face_bounds(doc.flatten_world());
-    for (int axis = 0; axis < 3; ++axis) {
-        SCOPED_TRACE(axis);
-        EXPECT_NEAR((&after.min.x)[axis], (&before.min.x)[axis], 1e-5);
-        EXPECT_NEAR((&after.max.x)[axis], (&before.max.x)[axis], 1e-5);
-    }
+    test::expect_near(after, before.min, before.max);
 
     struct Refusal {
         const char* what;
