@@ -2,32 +2,17 @@
 // automatic, re-anchored, cleared) and text labels.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/mesh.h"
 #include "document/document.h"
 #include "io/korv_writer.h"
-#include "tests/support/cli_runner.h"
+#include "tests/cli/cli_checks.h"
 
 namespace korvan::test {
 namespace {
-
-using Args = std::vector<std::string>;
-
-std::string read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::filesystem::path new_model(const std::filesystem::path& dir) {
-    EXPECT_EQ(run_cli({"new", "--out", "a.korv"}, dir).exit_code, 0);
-    return dir / "a.korv";
-}
 
 // A 2 m cube whose left and right faces (ids 4 and 5) carry dimensions: one up to date, one
 // whose right end was left behind at x = 3 when the face moved to x = 2, one anchored to a
@@ -35,14 +20,7 @@ std::filesystem::path new_model(const std::filesystem::path& dir) {
 void write_dimensioned_cube(const std::filesystem::path& path) {
     Document doc;
     Mesh& mesh = doc.root().mesh;
-    VertexId v[8];
-    for (int i = 0; i < 8; ++i) {
-        v[i] =
-            mesh.add_vertex({(i & 1) ? 2.0f : 0.0f, (i & 2) ? 2.0f : 0.0f, (i & 4) ? 2.0f : 0.0f});
-    }
-    const int rings[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
-                             {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    for (const auto& r : rings) mesh.add_quad(v[r[0]], v[r[1]], v[r[2]], v[r[3]]);
+    mesh = cube_mesh(2.0f);
     auto anchored = [](Vec3 a, Vec3 b, float value, FaceId fa, FaceId fb) {
         Dimension d;
         d.a = a;
@@ -63,259 +41,181 @@ void write_dimensioned_cube(const std::filesystem::path& path) {
     ASSERT_TRUE(io::write_document(path, doc));
 }
 
-struct Case {
-    Args args;
-    std::string out, err;
-    int exit_code = 0;
-};
-
-void expect_runs(const std::vector<Case>& cases, const std::filesystem::path& dir) {
-    for (const Case& c : cases) {
-        std::string line;
-        for (const std::string& a : c.args) line += a + ' ';
-        SCOPED_TRACE(line);
-        const CliRun run = run_cli(c.args, dir);
-        EXPECT_EQ(run.out, c.out);
-        EXPECT_EQ(run.err, c.err);
-        EXPECT_EQ(run.exit_code, c.exit_code);
-    }
-}
-
 }  // namespace
 
 TEST(AnnotationsCli, AnEmptyModelListsNothing) {
-    const auto dir = fresh_temp_dir();
-    new_model(dir);
-    expect_runs({{{"curves", "a.korv"}, "curves=0 slots=0\n", ""},
-                 {{"list-curves", "a.korv"}, "curves=0 slots=0\n", ""},
-                 {{"guides", "a.korv"}, "", ""},
-                 {{"list-guides", "--in", "a.korv"}, "", ""},
-                 {{"dims", "a.korv"}, "dims=0\n", ""},
-                 {{"list-dims", "a.korv"}, "dims=0\n", ""},
-                 {{"labels", "a.korv"}, "Labels: 0\n", ""},
-                 {{"list-labels", "a.korv"}, "Labels: 0\n", ""}},
-                dir);
+    const auto dir = make_models({{"new", "--out", "a.korv"}});
+    expect_runs(dir, {
+                         ok({"curves", "a.korv"}, "curves=0 slots=0\n"),
+                         ok({"list-curves", "a.korv"}, "curves=0 slots=0\n"),
+                         ok({"guides", "a.korv"}, ""),
+                         ok({"list-guides", "--in", "a.korv"}, ""),
+                         ok({"dims", "a.korv"}, "dims=0\n"),
+                         ok({"list-dims", "a.korv"}, "dims=0\n"),
+                         ok({"labels", "a.korv"}, "Labels: 0\n"),
+                         ok({"list-labels", "a.korv"}, "Labels: 0\n"),
+                     });
 }
 
 TEST(AnnotationsCli, AddedEntriesAreListedFromTheSavedFile) {
-    const auto dir = fresh_temp_dir();
-    new_model(dir);
-    expect_runs(
-        {{{"add-guide", "a.korv", "--a", "0,0,0", "--b", "1,2,3", "--out", "b.korv"},
-          "Added guide 0, saved to \"b.korv\"\n",
-          ""},
-         {{"add-guide", "b.korv", "--a", "1,1,1", "--b", "1,1,1", "--out", "b.korv"},
-          "Added guide 1, saved to \"b.korv\"\n",
-          ""},
-         {{"guides", "b.korv"},
-          "[0] infinite=0 a=(0,0,0) b=(1,2,3)\n[1] infinite=0 a=(1,1,1) b=(1,1,1)\n",
-          ""},
-         {{"add-dim", "b.korv", "--a", "0,0,0", "--b", "3,4,0", "--out", "b.korv"},
-          "Added dimension 0 (5 m), saved to \"b.korv\"\n",
-          ""},
-         {{"dims", "b.korv"}, "dims=1\n[0] value=5  len=5 label=\"5 m\" a=(0,0,0) b=(3,4,0)\n", ""},
-         {{"add-curve", "b.korv", "--path", "0,0,0 1,0,0 1,1,0", "--closed", "--out", "b.korv"},
-          "Added curve 0, saved to \"b.korv\"\n",
-          ""},
-         {{"add-curve", "b.korv", "--path", "0,0,0;0,0,2.5", "--out", "b.korv"},
-          "Added curve 1, saved to \"b.korv\"\n",
-          ""},
-         {{"curves", "b.korv"},
-          "curves=2 slots=2\n[0] alive closed  points=3  len=3.41421\n"
-          "[1] alive open  points=2  len=2.5\n",
-          ""}},
-        dir);
+    const auto dir = make_models({{"new", "--out", "a.korv"}});
+    expect_runs(dir,
+                {
+                    ok({"add-guide", "a.korv", "--a", "0,0,0", "--b", "1,2,3", "--out", "b.korv"},
+                       "Added guide 0, saved to \"b.korv\"\n"),
+                    ok({"add-guide", "b.korv", "--a", "1,1,1", "--b", "1,1,1", "--out", "b.korv"},
+                       "Added guide 1, saved to \"b.korv\"\n"),
+                    ok({"guides", "b.korv"},
+                       "[0] infinite=0 a=(0,0,0) b=(1,2,3)\n[1] infinite=0 a=(1,1,1) b=(1,1,1)\n"),
+                    ok({"add-dim", "b.korv", "--a", "0,0,0", "--b", "3,4,0", "--out", "b.korv"},
+                       "Added dimension 0 (5 m), saved to \"b.korv\"\n"),
+                    ok({"dims", "b.korv"},
+                       "dims=1\n[0] value=5  len=5 label=\"5 m\" a=(0,0,0) b=(3,4,0)\n"),
+                    ok({"add-curve", "b.korv", "--path", "0,0,0 1,0,0 1,1,0", "--closed", "--out",
+                        "b.korv"},
+                       "Added curve 0, saved to \"b.korv\"\n"),
+                    ok({"add-curve", "b.korv", "--path", "0,0,0;0,0,2.5", "--out", "b.korv"},
+                       "Added curve 1, saved to \"b.korv\"\n"),
+                    ok({"curves", "b.korv"},
+                       "curves=2 slots=2\n[0] alive closed  points=3  len=3.41421\n"
+                       "[1] alive open  points=2  len=2.5\n"),
+                });
 }
 
 TEST(AnnotationsCli, ClearingEditsInMemoryUnlessOutIsGiven) {
-    const auto dir = fresh_temp_dir();
-    new_model(dir);
-    ASSERT_EQ(
-        run_cli({"add-guide", "a.korv", "--a", "0,0,0", "--b", "1,0,0", "--out", "g.korv"}, dir)
-            .exit_code,
-        0);
-    ASSERT_EQ(run_cli({"add-dim", "g.korv", "--a", "0,0,0", "--b", "1,0,0", "--out", "g.korv"}, dir)
-                  .exit_code,
-              0);
-    const std::string before = read_file(dir / "g.korv");
-    expect_runs({{{"clear-guides", "g.korv"}, "cleared=1\n", ""},
-                 {{"clear-dims", "g.korv"}, "cleared=1\n", ""},
-                 {{"clear-dimensions", "--in", "g.korv"}, "cleared=1\n", ""}},
-                dir);
-    EXPECT_EQ(read_file(dir / "g.korv"), before);
-    expect_runs(
-        {{{"clear-dimensions", "g.korv", "--out", "h.korv"},
-          "cleared=1, saved to \"h.korv\"\n",
-          ""},
-         {{"dims", "h.korv"}, "dims=0\n", ""},
-         {{"guides", "h.korv"}, "[0] infinite=0 a=(0,0,0) b=(1,0,0)\n", ""},
-         {{"clear-guides", "h.korv", "--out", "h.korv"}, "cleared=1, saved to \"h.korv\"\n", ""},
-         {{"clear-guides", "h.korv"}, "cleared=0\n", ""}},
-        dir);
+    const auto dir = make_models({
+        {"new", "--out", "a.korv"},
+        {"add-guide", "a.korv", "--a", "0,0,0", "--b", "1,0,0", "--out", "g.korv"},
+        {"add-dim", "g.korv", "--a", "0,0,0", "--b", "1,0,0", "--out", "g.korv"},
+    });
+    expect_runs(dir, {
+                         ok({"clear-guides", "g.korv"}, "cleared=1\n"),
+                         ok({"clear-dims", "g.korv"}, "cleared=1\n"),
+                         ok({"clear-dimensions", "--in", "g.korv"}, "cleared=1\n"),
+                         ok({"clear-dimensions", "g.korv", "--out", "h.korv"},
+                            "cleared=1, saved to \"h.korv\"\n"),
+                         ok({"dims", "h.korv"}, "dims=0\n"),
+                         ok({"guides", "h.korv"}, "[0] infinite=0 a=(0,0,0) b=(1,0,0)\n"),
+                         ok({"clear-guides", "h.korv", "--out", "h.korv"},
+                            "cleared=1, saved to \"h.korv\"\n"),
+                         ok({"clear-guides", "h.korv"}, "cleared=0\n"),
+                     });
 }
 
 TEST(AnnotationsCli, RefusalsWriteNothing) {
-    const auto dir = fresh_temp_dir();
-    new_model(dir);
+    const auto dir = make_models({{"new", "--out", "a.korv"}});
     const std::string requires_ab = " requires --a X,Y,Z and --b X,Y,Z\n";
     expect_runs(
-        {{{"add-guide", "a.korv", "--a", "0,0,0", "--out", "x.korv"},
-          "",
-          "add-guide" + requires_ab,
-          1},
-         {{"add-dim", "a.korv", "--b", "0,0,0", "--out", "x.korv"}, "", "add-dim" + requires_ab, 1},
-         {{"dim-chain", "a.korv", "--out", "x.korv"}, "", "dim-chain" + requires_ab, 1},
-         {{"add-dim", "a.korv", "--a", "1,1,1", "--b", "1,1,1", "--out", "x.korv"},
-          "",
-          "add-dim: --a and --b are the same point; there is nothing to measure\n",
-          1},
-         {{"dim-chain", "--a", "1,2,3", "--b", "1,2,3", "--out", "x.korv"},
-          "",
-          "dim-chain: --a and --b are the same point; there is no ray to fire\n",
-          1},
-         {{"dim-chain", "--a", "-1,-5,1", "--b", "6,-5,1", "--out", "x.korv"},
-          "",
-          "dim-chain: the ray from (-1,-5,1) to (6,-5,1) crosses no face\n",
-          2},
-         {{"dim-chain", "--a", "-1,3,1", "--b", "0.05,3,1", "--out", "x.korv"},
-          "",
-          "dim-chain: the ray crosses only one face; there is no gap to dimension\n",
-          2},
-         {{"dim-auto", "a.korv", "--out", "x.korv"},
-          "",
-          "dim-auto: the model has no alive faces\n",
-          2},
-         {{"dim-auto", "--axis", "0,0,0", "--out", "x.korv"},
-          "",
-          "dim-auto: --axis must not be the zero vector\n",
-          1},
-         {{"dim-auto", "--pitch", "0", "--out", "x.korv"},
-          "",
-          "dim-auto: --pitch must be greater than 0 (rows would overlap)\n",
-          1},
-         {{"dim-reanchor", "--fix", "--out", "x.korv"}, "", "dim-reanchor requires --in\n", 1},
-         {{"add-curve", "a.korv", "--out", "x.korv"},
-          "",
-          "add-curve requires --path \"X,Y,Z X,Y,Z ...\" (2 or more points)\n",
-          1},
-         {{"labels", "a.korv", "--add", "--delete", "--index", "0", "--out", "x.korv"},
-          "",
-          "labels: --add and --delete are mutually exclusive\n",
-          1},
-         {{"list-labels", "a.korv", "--add", "--label-text", "", "--out", "x.korv"},
-          "",
-          "list-labels: --add needs a non-empty --label-text (a label cannot be empty)\n",
-          1},
-         {{"labels", "a.korv", "--delete", "--out", "x.korv"},
-          "",
-          "labels: --delete requires --index N\n",
-          1},
-         {{"labels", "a.korv", "--delete", "--index", "0", "--out", "x.korv"},
-          "",
-          "labels: there is no label at index 0 (the model has 0 labels)\n",
-          1}},
-        dir);
-    EXPECT_FALSE(std::filesystem::exists(dir / "x.korv"));
+        dir,
+        {
+            refused({"add-guide", "a.korv", "--a", "0,0,0", "--out", "x.korv"},
+                    "add-guide" + requires_ab),
+            refused({"add-dim", "a.korv", "--b", "0,0,0", "--out", "x.korv"},
+                    "add-dim" + requires_ab),
+            refused({"dim-chain", "a.korv", "--out", "x.korv"}, "dim-chain" + requires_ab),
+            refused({"add-dim", "a.korv", "--a", "1,1,1", "--b", "1,1,1", "--out", "x.korv"},
+                    "add-dim: --a and --b are the same point; there is nothing to measure\n"),
+            refused({"dim-chain", "--a", "1,2,3", "--b", "1,2,3", "--out", "x.korv"},
+                    "dim-chain: --a and --b are the same point; there is no ray to fire\n"),
+            refused({"dim-chain", "--a", "-1,-5,1", "--b", "6,-5,1", "--out", "x.korv"},
+                    "dim-chain: the ray from (-1,-5,1) to (6,-5,1) crosses no face\n", 2),
+            refused({"dim-chain", "--a", "-1,3,1", "--b", "0.05,3,1", "--out", "x.korv"},
+                    "dim-chain: the ray crosses only one face; there is no gap to dimension\n", 2),
+            refused({"dim-auto", "a.korv", "--out", "x.korv"},
+                    "dim-auto: the model has no alive faces\n", 2),
+            refused({"dim-auto", "--axis", "0,0,0", "--out", "x.korv"},
+                    "dim-auto: --axis must not be the zero vector\n"),
+            refused({"dim-auto", "--pitch", "0", "--out", "x.korv"},
+                    "dim-auto: --pitch must be greater than 0 (rows would overlap)\n"),
+            refused({"dim-reanchor", "--fix", "--out", "x.korv"}, "dim-reanchor requires --in\n"),
+            refused({"add-curve", "a.korv", "--out", "x.korv"},
+                    "add-curve requires --path \"X,Y,Z X,Y,Z ...\" (2 or more points)\n"),
+            refused({"labels", "a.korv", "--add", "--delete", "--index", "0", "--out", "x.korv"},
+                    "labels: --add and --delete are mutually exclusive\n"),
+            refused(
+                {"list-labels", "a.korv", "--add", "--label-text", "", "--out", "x.korv"},
+                "list-labels: --add needs a non-empty --label-text (a label cannot be empty)\n"),
+            refused({"labels", "a.korv", "--delete", "--out", "x.korv"},
+                    "labels: --delete requires --index N\n"),
+            refused({"labels", "a.korv", "--delete", "--index", "0", "--out", "x.korv"},
+                    "labels: there is no label at index 0 (the model has 0 labels)\n"),
+        });
 }
 
 TEST(AnnotationsCli, ChainAndAutoDimensionsAreOneUndoStepEach) {
     const auto dir = fresh_temp_dir();
     // Through both 0.15 m side walls of the townhouse at y = 3: four faces, three gaps and
     // the overall width one row further out.
-    expect_runs(
-        {{{"dim-chain", "--a", "-1,3,1", "--b", "6,3,1"}, "crossings=4 dims=4 stack_size=1\n", ""},
-         {{"dim-chain", "--a", "-1,3,1", "--b", "6,3,1", "--no-overall"},
-          "crossings=4 dims=3 stack_size=1\n",
-          ""},
-         {{"dim-chain", "--a", "-1,3,1", "--b", "6,3,1", "--out", "c.korv"},
-          "crossings=4 dims=4 stack_size=1, saved to \"c.korv\"\n",
-          ""},
-         {{"dims", "c.korv"},
-          "dims=4\n"
-          "[0] value=0.15  len=0.15 label=\"0.15 m\" a=(0,3,1) b=(0.15,3,1)\n"
-          "[1] value=4.7  len=4.7 label=\"4.7 m\" a=(0.15,3,1) b=(4.85,3,1)\n"
-          "[2] value=0.15  len=0.15 label=\"0.15 m\" a=(4.85,3,1) b=(5,3,1)\n"
-          "[3] value=5  len=5 label=\"5 m\" a=(0,3,1) b=(5,3,1)\n",
-          ""},
-         {{"dim-reanchor", "c.korv"}, "dims=4 associative=4 stale=0 dangling=0 reanchored=0\n", ""},
-         {{"dim-auto", "--axis", "0,1,0", "--out", "d.korv"},
-          "faces=74 dims=6 rows=2 stack_size=1, saved to \"d.korv\"\n",
-          ""}},
-        dir);
+    expect_runs(dir, {
+                         ok({"dim-chain", "--a", "-1,3,1", "--b", "6,3,1"},
+                            "crossings=4 dims=4 stack_size=1\n"),
+                         ok({"dim-chain", "--a", "-1,3,1", "--b", "6,3,1", "--no-overall"},
+                            "crossings=4 dims=3 stack_size=1\n"),
+                         ok({"dim-chain", "--a", "-1,3,1", "--b", "6,3,1", "--out", "c.korv"},
+                            "crossings=4 dims=4 stack_size=1, saved to \"c.korv\"\n"),
+                         ok({"dims", "c.korv"},
+                            "dims=4\n"
+                            "[0] value=0.15  len=0.15 label=\"0.15 m\" a=(0,3,1) b=(0.15,3,1)\n"
+                            "[1] value=4.7  len=4.7 label=\"4.7 m\" a=(0.15,3,1) b=(4.85,3,1)\n"
+                            "[2] value=0.15  len=0.15 label=\"0.15 m\" a=(4.85,3,1) b=(5,3,1)\n"
+                            "[3] value=5  len=5 label=\"5 m\" a=(0,3,1) b=(5,3,1)\n"),
+                         ok({"dim-reanchor", "c.korv"},
+                            "dims=4 associative=4 stale=0 dangling=0 reanchored=0\n"),
+                         ok({"dim-auto", "--axis", "0,1,0", "--out", "d.korv"},
+                            "faces=74 dims=6 rows=2 stack_size=1, saved to \"d.korv\"\n"),
+                     });
     // Without --out a dry run leaves its input as it was and writes nothing new.
-    const std::string chained = read_file(dir / "c.korv");
-    expect_runs({{{"dim-chain", "c.korv", "--a", "-1,3,1", "--b", "6,3,1"},
-                  "crossings=4 dims=4 stack_size=1\n",
-                  ""},
-                 {{"dim-auto", "c.korv"}, "faces=74 dims=12 rows=5 stack_size=1\n", ""}},
-                dir);
-    EXPECT_EQ(read_file(dir / "c.korv"), chained);
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        files.push_back(entry.path().filename().string());
-    }
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{"c.korv", "d.korv"}));
+    expect_runs(dir, {
+                         ok({"dim-chain", "c.korv", "--a", "-1,3,1", "--b", "6,3,1"},
+                            "crossings=4 dims=4 stack_size=1\n"),
+                         ok({"dim-auto", "c.korv"}, "faces=74 dims=12 rows=5 stack_size=1\n"),
+                     });
 }
 
 TEST(AnnotationsCli, ReanchorReportsAndFixesStaleDimensions) {
     const auto dir = fresh_temp_dir();
     write_dimensioned_cube(dir / "cube.korv");
-    const std::string before = read_file(dir / "cube.korv");
-    expect_runs({{{"dim-reanchor", "cube.korv"},
-                  "dims=4 associative=3 stale=1 dangling=1 reanchored=0\n",
-                  ""},
-                 {{"dim-reanchor", "cube.korv", "--fix"},
-                  "dims=4 associative=3 stale=1 dangling=1 reanchored=1\n",
-                  ""}},
-                dir);
-    EXPECT_EQ(read_file(dir / "cube.korv"), before);
-    expect_runs({{{"dim-reanchor", "cube.korv", "--fix", "--out", "fixed.korv"},
-                  "dims=4 associative=3 stale=1 dangling=1 reanchored=1, saved to \"fixed.korv\"\n",
-                  ""},
-                 {{"dim-reanchor", "fixed.korv"},
-                  "dims=4 associative=3 stale=0 dangling=1 reanchored=0\n",
-                  ""},
-                 {{"dims", "fixed.korv"},
-                  "dims=4\n"
-                  "[0] value=2  len=2 label=\"x\" a=(0,1,1) b=(2,1,1)\n"
-                  "[1] value=2  len=2 label=\"2 m\" a=(0,1,0.5) b=(2,1,0.5)\n"
-                  "[2] value=2  len=2 label=\"x\" a=(0,1,1.5) b=(2,1,1.5)\n"
-                  "[3] value=1  len=1 label=\"\" a=(0,0,0) b=(0,0,1)\n",
-                  ""}},
-                dir);
+    expect_runs(
+        dir,
+        {
+            ok({"dim-reanchor", "cube.korv"},
+               "dims=4 associative=3 stale=1 dangling=1 reanchored=0\n"),
+            ok({"dim-reanchor", "cube.korv", "--fix"},
+               "dims=4 associative=3 stale=1 dangling=1 reanchored=1\n"),
+            ok({"dim-reanchor", "cube.korv", "--fix", "--out", "fixed.korv"},
+               "dims=4 associative=3 stale=1 dangling=1 reanchored=1, saved to \"fixed.korv\"\n"),
+            ok({"dim-reanchor", "fixed.korv"},
+               "dims=4 associative=3 stale=0 dangling=1 reanchored=0\n"),
+            ok({"dims", "fixed.korv"},
+               "dims=4\n"
+               "[0] value=2  len=2 label=\"x\" a=(0,1,1) b=(2,1,1)\n"
+               "[1] value=2  len=2 label=\"2 m\" a=(0,1,0.5) b=(2,1,0.5)\n"
+               "[2] value=2  len=2 label=\"x\" a=(0,1,1.5) b=(2,1,1.5)\n"
+               "[3] value=1  len=1 label=\"\" a=(0,0,0) b=(0,0,1)\n"),
+        });
 }
 
 TEST(AnnotationsCli, LabelsAreAddedAndDeletedThroughTheirCommands) {
-    const auto dir = fresh_temp_dir();
-    new_model(dir);
-    const std::string before = read_file(dir / "a.korv");
-    expect_runs({{{"labels", "a.korv", "--add", "--label-text", "Hall \"A\""},
-                  "added=1 label_index=0 text=\"Hall \\\"A\\\"\"\n",
-                  ""}},
-                dir);
-    EXPECT_EQ(read_file(dir / "a.korv"), before);
+    const auto dir = make_models({{"new", "--out", "a.korv"}});
     expect_runs(
-        {{{"labels", "a.korv", "--add", "--label-text", "Hall", "--label-at", "1,2,3",
-           "--label-height", "0.5", "--label-tag", "0", "--out", "l.korv"},
-          "added=1 label_index=0 text=\"Hall\", saved to \"l.korv\"\n",
-          ""},
-         {{"labels", "l.korv", "--add", "--label-text", "Porch", "--out", "l.korv"},
-          "added=1 label_index=1 text=\"Porch\", saved to \"l.korv\"\n",
-          ""},
-         {{"list-labels", "l.korv"},
-          "Labels: 2\n[0] text=\"Hall\" at=(1,2,3) h=0.5 tag=0\n"
-          "[1] text=\"Porch\" at=(0,0,0) h=0.2 tag=-1\n",
-          ""},
-         {{"labels", "l.korv", "--delete", "--index", "0", "--out", "l.korv"},
-          "deleted=1 label_index=0 text=\"Hall\", saved to \"l.korv\"\n",
-          ""},
-         {{"labels", "l.korv"}, "Labels: 1\n[0] text=\"Porch\" at=(0,0,0) h=0.2 tag=-1\n", ""},
-         {{"labels", "l.korv", "--delete", "--index", "1"},
-          "",
-          "labels: there is no label at index 1 (the model has 1 label)\n",
-          1}},
-        dir);
+        dir,
+        {
+            ok({"labels", "a.korv", "--add", "--label-text", "Hall \"A\""},
+               "added=1 label_index=0 text=\"Hall \\\"A\\\"\"\n"),
+            ok({"labels", "a.korv", "--add", "--label-text", "Hall", "--label-at", "1,2,3",
+                "--label-height", "0.5", "--label-tag", "0", "--out", "l.korv"},
+               "added=1 label_index=0 text=\"Hall\", saved to \"l.korv\"\n"),
+            ok({"labels", "l.korv", "--add", "--label-text", "Porch", "--out", "l.korv"},
+               "added=1 label_index=1 text=\"Porch\", saved to \"l.korv\"\n"),
+            ok({"list-labels", "l.korv"},
+               "Labels: 2\n[0] text=\"Hall\" at=(1,2,3) h=0.5 tag=0\n"
+               "[1] text=\"Porch\" at=(0,0,0) h=0.2 tag=-1\n"),
+            ok({"labels", "l.korv", "--delete", "--index", "0", "--out", "l.korv"},
+               "deleted=1 label_index=0 text=\"Hall\", saved to \"l.korv\"\n"),
+            ok({"labels", "l.korv"}, "Labels: 1\n[0] text=\"Porch\" at=(0,0,0) h=0.2 tag=-1\n"),
+            refused({"labels", "l.korv", "--delete", "--index", "1"},
+                    "labels: there is no label at index 1 (the model has 1 label)\n"),
+        });
 }
 
 }  // namespace korvan::test
