@@ -92,8 +92,8 @@ void expect_saves(const std::filesystem::path& dir, const std::vector<CliCase>& 
     }
 }
 
-std::filesystem::path make_models(const std::vector<Args>& steps) {
-    const auto dir = fresh_temp_dir();
+std::filesystem::path make_models(const std::vector<Args>& steps, std::filesystem::path dir) {
+    if (dir.empty()) dir = fresh_temp_dir();
     for (const Args& step : steps) {
         const CliRun run = run_cli(step, dir);
         EXPECT_EQ(run.exit_code, 0) << step[0] << ": " << run.err;

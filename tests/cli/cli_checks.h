@@ -41,8 +41,9 @@ void expect_runs(const std::filesystem::path& dir, const std::vector<CliCase>& c
 // followed by ", saved to \"o.korv\"" and leaves a readable o.korv behind.
 void expect_saves(const std::filesystem::path& dir, const std::vector<CliCase>& cases);
 
-// A fresh directory in which every step ran and succeeded.
-std::filesystem::path make_models(const std::vector<Args>& steps);
+// Runs every step, expecting success, in `dir` (a fresh directory when empty); returns the
+// directory.
+std::filesystem::path make_models(const std::vector<Args>& steps, std::filesystem::path dir = {});
 
 // The value of `key=` in a report ("" when absent); a key matches only at a word start.
 std::string stat_value(const std::string& report, const std::string& key);

@@ -9,9 +9,7 @@
 
 #include "core/mesh.h"
 #include "document/document.h"
-#include "io/korv_reader.h"
-#include "io/korv_writer.h"
-#include "tests/support/cli_runner.h"
+#include "tests/cli/cli_checks.h"
 
 namespace korvan::test {
 namespace {
@@ -28,26 +26,10 @@ Mesh grid(int nx, int ny) {
     return m;
 }
 
-EdgeId edge_between(const Mesh& m, VertexId a, VertexId b) {
-    for (EdgeId e = 0; e < m.edges().size(); ++e) {
-        if (!m.edge_usable(e)) continue;
-        const auto [p, q] = m.edge_vertices(e);
-        if ((p == a && q == b) || (p == b && q == a)) return e;
-    }
-    return kInvalidId;
-}
-
 void save(const std::filesystem::path& path, Mesh mesh) {
     Document doc;
     doc.root().mesh = std::move(mesh);
-    ASSERT_TRUE(io::write_document(path, doc)) << path;
-}
-
-// The root mesh as the binary will see it after reading the file.
-Mesh reload(const std::filesystem::path& path) {
-    Document doc;
-    EXPECT_TRUE(io::load_document(path, doc)) << path;
-    return doc.root().mesh;
+    write_model(path, doc);
 }
 
 std::string num(std::uint64_t n) { return std::to_string(n); }
@@ -90,31 +72,13 @@ void write_fixtures(const std::filesystem::path& dir) {
     }
     save(dir / "islands.korv", std::move(islands));
 
-    for (const std::vector<std::string>& step : std::vector<std::vector<std::string>>{
-             {"new", "--out", "e.korv"},
-             {"create-rect", "e.korv", "--width", "1", "--depth", "1", "--out", "r.korv"},
-             {"face-pushpull", "r.korv", "--face", "0", "--distance", "1", "--out", "box.korv"}}) {
-        ASSERT_EQ(run_cli(step, dir).exit_code, 0) << step[0];
-    }
-}
-
-struct Case {
-    std::vector<std::string> args;
-    std::string out;
-    std::string err = {};
-    int exit_code = 0;
-};
-
-void expect_cases(const std::vector<Case>& cases, const std::filesystem::path& dir) {
-    for (const Case& c : cases) {
-        std::string line;
-        for (const std::string& a : c.args) line += a + " ";
-        SCOPED_TRACE(line);
-        const CliRun run = run_cli(c.args, dir);
-        EXPECT_EQ(run.out, c.out);
-        EXPECT_EQ(run.err, c.err);
-        EXPECT_EQ(run.exit_code, c.exit_code);
-    }
+    make_models(
+        {
+            {"new", "--out", "e.korv"},
+            {"create-rect", "e.korv", "--width", "1", "--depth", "1", "--out", "r.korv"},
+            {"face-pushpull", "r.korv", "--face", "0", "--distance", "1", "--out", "box.korv"},
+        },
+        dir);
 }
 
 class MeshQueriesCli : public ::testing::Test {
@@ -137,83 +101,74 @@ std::filesystem::path* MeshQueriesCli::dir_ = nullptr;
 
 TEST_F(MeshQueriesCli, SelectionsByStateAttributeBoxAreaAndDirection) {
     const std::string max_area = "3.40282e+38";
-    expect_cases(
+    expect_runs(
+        dir(),
         {
-            {{"mesh-volume", "box.korv"}, "volume=1\n"},
-            {{"mesh-naked-edges", "grid.korv"}, "naked_edges=10\n"},
-            {{"faces-alive", "grid.korv"}, "count=6\nfaces=0,1,2,3,4,5\n"},
-            {{"faces-visible", "grid.korv"}, "count=5\nfaces=0,1,2,3,4\n"},
-            {{"faces-soft-hidden", "grid.korv"}, "count=1\nfaces=5\n"},
-            {{"faces-mat", "grid.korv", "--mat", "2"}, "count=1 mat=2 area=1\nfaces=4\n"},
-            {{"faces-layer", "grid.korv", "--layer", "1"}, "count=1 layer=1 area=1\nfaces=4\n"},
-            {{"faces-mat", "grid.korv"}, "", "faces-mat: --mat M is required\n", 1},
-            {{"faces-aabb", "grid.korv"}, "ok=1 count=6 min=0,0,0 max=3,2,0\n"},
-            {{"faces-aabb", "grid.korv", "--faces", "4,4,99"},
-             "ok=1 count=1 min=1,1,0 max=2,2,0\n"},
-            {{"faces-aabb", "grid.korv", "--mat", "7"}, "ok=0 count=0\n"},
-            {{"faces-aabb", "grid.korv", "--faces", "1", "--mat", "2"},
-             "",
-             "faces-aabb: --faces, --mat and --layer exclude each other\n",
-             1},
-            {{"faces-invert", "grid.korv", "--faces", "0,1,99"},
-             "count=4 selected=2\nfaces=2,3,4,5\n"},
-            {{"faces-area", "grid.korv", "--faces", "0,0,1,99"}, "count=2 area=2\n"},
-            {{"faces-centroid", "grid.korv", "--faces", "0,1"}, "count=2 centroid=1,0.5,0\n"},
-            {{"faces-centroid", "grid.korv", "--faces", "99"}, "count=0 centroid=none\n"},
-            {{"faces-perimeter", "grid.korv", "--faces", "0,1,2,3,4,5"},
-             "count=6 perimeter=10 linked=0\n"},
-            {{"faces-area", "grid.korv"}, "", "faces-area: --faces N0,N1,... is required\n", 1},
-            {{"faces-facing", "box.korv", "--vector", "0,0,2"}, "count=1 angle=5\nfaces=5\n"},
-            {{"faces-facing", "grid.korv", "--vector", "0,0.1,1", "--angle", "6"},
-             "count=6 angle=6\nfaces=0,1,2,3,4,5\n"},
-            {{"faces-by-area", "box.korv", "--min", "1"},
-             "count=6 min=1 max=" + max_area + "\nfaces=0,1,2,3,4,5\n"},
+            ok({"mesh-volume", "box.korv"}, "volume=1\n"),
+            ok({"mesh-naked-edges", "grid.korv"}, "naked_edges=10\n"),
+            ok({"faces-alive", "grid.korv"}, "count=6\nfaces=0,1,2,3,4,5\n"),
+            ok({"faces-visible", "grid.korv"}, "count=5\nfaces=0,1,2,3,4\n"),
+            ok({"faces-soft-hidden", "grid.korv"}, "count=1\nfaces=5\n"),
+            ok({"faces-mat", "grid.korv", "--mat", "2"}, "count=1 mat=2 area=1\nfaces=4\n"),
+            ok({"faces-layer", "grid.korv", "--layer", "1"}, "count=1 layer=1 area=1\nfaces=4\n"),
+            refused({"faces-mat", "grid.korv"}, "faces-mat: --mat M is required\n"),
+            ok({"faces-aabb", "grid.korv"}, "ok=1 count=6 min=0,0,0 max=3,2,0\n"),
+            ok({"faces-aabb", "grid.korv", "--faces", "4,4,99"},
+               "ok=1 count=1 min=1,1,0 max=2,2,0\n"),
+            ok({"faces-aabb", "grid.korv", "--mat", "7"}, "ok=0 count=0\n"),
+            refused({"faces-aabb", "grid.korv", "--faces", "1", "--mat", "2"},
+                    "faces-aabb: --faces, --mat and --layer exclude each other\n"),
+            ok({"faces-invert", "grid.korv", "--faces", "0,1,99"},
+               "count=4 selected=2\nfaces=2,3,4,5\n"),
+            ok({"faces-area", "grid.korv", "--faces", "0,0,1,99"}, "count=2 area=2\n"),
+            ok({"faces-centroid", "grid.korv", "--faces", "0,1"}, "count=2 centroid=1,0.5,0\n"),
+            ok({"faces-centroid", "grid.korv", "--faces", "99"}, "count=0 centroid=none\n"),
+            ok({"faces-perimeter", "grid.korv", "--faces", "0,1,2,3,4,5"},
+               "count=6 perimeter=10 linked=0\n"),
+            refused({"faces-area", "grid.korv"}, "faces-area: --faces N0,N1,... is required\n"),
+            ok({"faces-facing", "box.korv", "--vector", "0,0,2"}, "count=1 angle=5\nfaces=5\n"),
+            ok({"faces-facing", "grid.korv", "--vector", "0,0.1,1", "--angle", "6"},
+               "count=6 angle=6\nfaces=0,1,2,3,4,5\n"),
+            ok({"faces-by-area", "box.korv", "--min", "1"},
+               "count=6 min=1 max=" + max_area + "\nfaces=0,1,2,3,4,5\n"),
             // Centroids on the box's faces count as inside.
-            {{"faces-in-aabb", "grid.korv", "--min", "0,0,0", "--max", "1.5,1.5,0"},
-             "count=4\nfaces=0,1,3,4\n"},
-            {{"faces-in-aabb", "grid.korv", "--min", "0,0,0"},
-             "",
-             "faces-in-aabb: --min X,Y,Z and --max X,Y,Z are required\n",
-             1},
-        },
-        dir());
-    // Queries never write, whatever --out says.
-    EXPECT_EQ(run_cli({"faces-alive", "grid.korv", "--out", "x.korv"}, dir()).out,
-              "count=6\nfaces=0,1,2,3,4,5\n");
-    EXPECT_FALSE(std::filesystem::exists(dir() / "x.korv"));
+            ok({"faces-in-aabb", "grid.korv", "--min", "0,0,0", "--max", "1.5,1.5,0"},
+               "count=4\nfaces=0,1,3,4\n"),
+            refused({"faces-in-aabb", "grid.korv", "--min", "0,0,0"},
+                    "faces-in-aabb: --min X,Y,Z and --max X,Y,Z are required\n"),
+            // Queries never write, whatever --out says.
+            ok({"faces-alive", "grid.korv", "--out", "x.korv"}, "count=6\nfaces=0,1,2,3,4,5\n"),
+        });
 }
 
 TEST_F(MeshQueriesCli, FloodsNeighboursAndTheWeldBeforeGrowing) {
-    expect_cases(
-        {
-            {{"faces-coplanar", "grid.korv", "--face", "0"},
-             "count=6 seed=0 linked=0\nfaces=0,1,2,3,4,5\n"},
-            {{"faces-coplanar", "box.korv", "--face", "0", "--eps", "-1"},
-             "count=6 seed=0 linked=0\nfaces=0,1,2,3,4,5\n"},
-            {{"faces-coplanar", "grid.korv", "--face", "99"},
-             "",
-             "faces-coplanar: face 99 is invalid or dead\n",
-             1},
-            {{"faces-adjacent", "grid.korv", "--face", "1"},
-             "count=3 seed=1 linked=0\nfaces=0,2,4\n"},
-            {{"faces-connected", "grid.korv", "--face", "1"},
-             "count=6 seed=1 linked=0\nfaces=0,1,2,3,4,5\n"},
-            // Separate corners: no neighbour until the grow welds them and links the side.
-            {{"faces-adjacent", "islands.korv", "--face", "0"},
-             "count=0 seed=0 linked=0\nfaces=\n"},
-            {{"faces-grow", "islands.korv", "--faces", "0"},
-             "count=2 selected=1 welded=2 linked=1\nfaces=0,1\n"},
-            {{"faces-grow", "grid.korv", "--faces", "0,99"},
-             "count=3 selected=1 welded=0 linked=0\nfaces=0,1,3\n"},
-            {{"faces-shrink", "grid.korv", "--faces", "0,1,2,4"},
-             "count=1 selected=4 linked=0\nfaces=1\n"},
-        },
-        dir());
+    expect_runs(dir(),
+                {
+                    ok({"faces-coplanar", "grid.korv", "--face", "0"},
+                       "count=6 seed=0 linked=0\nfaces=0,1,2,3,4,5\n"),
+                    ok({"faces-coplanar", "box.korv", "--face", "0", "--eps", "-1"},
+                       "count=6 seed=0 linked=0\nfaces=0,1,2,3,4,5\n"),
+                    refused({"faces-coplanar", "grid.korv", "--face", "99"},
+                            "faces-coplanar: face 99 is invalid or dead\n"),
+                    ok({"faces-adjacent", "grid.korv", "--face", "1"},
+                       "count=3 seed=1 linked=0\nfaces=0,2,4\n"),
+                    ok({"faces-connected", "grid.korv", "--face", "1"},
+                       "count=6 seed=1 linked=0\nfaces=0,1,2,3,4,5\n"),
+                    // Separate corners: no neighbour until the grow welds them and links the side.
+                    ok({"faces-adjacent", "islands.korv", "--face", "0"},
+                       "count=0 seed=0 linked=0\nfaces=\n"),
+                    ok({"faces-grow", "islands.korv", "--faces", "0"},
+                       "count=2 selected=1 welded=2 linked=1\nfaces=0,1\n"),
+                    ok({"faces-grow", "grid.korv", "--faces", "0,99"},
+                       "count=3 selected=1 welded=0 linked=0\nfaces=0,1,3\n"),
+                    ok({"faces-shrink", "grid.korv", "--faces", "0,1,2,4"},
+                       "count=1 selected=4 linked=0\nfaces=1\n"),
+                });
 }
 
 TEST_F(MeshQueriesCli, EdgeLoopsRingsStripsAndVertexFans) {
-    const Mesh g = reload(dir() / "grid.korv");
-    const Mesh s = reload(dir() / "strip.korv");
+    const Mesh g = load_model(dir() / "grid.korv").root().mesh;
+    const Mesh s = load_model(dir() / "strip.korv").root().mesh;
     auto e = [](const Mesh& m, VertexId a, VertexId b) {
         const EdgeId id = edge_between(m, a, b);
         EXPECT_NE(id, kInvalidId) << a << "-" << b;
@@ -240,53 +195,45 @@ TEST_F(MeshQueriesCli, EdgeLoopsRingsStripsAndVertexFans) {
     const EdgeId left = e(s, 0, 4), diagonal = e(s, 1, 6);
     const std::string fan = joined(g.vertex_half_edges(5));
 
-    expect_cases(
+    expect_runs(
+        dir(),
         {
-            {{"edge-loop", "grid.korv", "--edge", num(mid)},
-             "linked=0 seed=" + num(mid) + " count=3\nedges=" + loop + "\n"},
-            {{"edge-loop", "grid.korv", "--edge", num(retired)},
-             "linked=0 seed=" + num(mid) + " count=3\nedges=" + loop + "\n"},
-            {{"edge-ring", "grid.korv", "--edge", num(mid)},
-             "linked=0 seed=" + num(mid) + " count=3\nedges=" + ring + "\n"},
-            {{"edge-loop", "grid.korv", "--edge", "100000"},
-             "",
-             "edge-loop: edge 100000 is invalid or dead or has no alive face\n",
-             1},
-            {{"face-loop", "grid.korv", "--edge", num(mid)},
-             "linked=0 edge=" + num(mid) + " face=1 count=2\nfaces=1,4\n"},
-            {{"face-loop", "grid.korv", "--edge", num(mid), "--face", "0"},
-             "",
-             "face-loop: edge " + num(mid) + " is invalid or dead, or not on face 0\n",
-             1},
+            ok({"edge-loop", "grid.korv", "--edge", num(mid)},
+               "linked=0 seed=" + num(mid) + " count=3\nedges=" + loop + "\n"),
+            ok({"edge-loop", "grid.korv", "--edge", num(retired)},
+               "linked=0 seed=" + num(mid) + " count=3\nedges=" + loop + "\n"),
+            ok({"edge-ring", "grid.korv", "--edge", num(mid)},
+               "linked=0 seed=" + num(mid) + " count=3\nedges=" + ring + "\n"),
+            refused({"edge-loop", "grid.korv", "--edge", "100000"},
+                    "edge-loop: edge 100000 is invalid or dead or has no alive face\n"),
+            ok({"face-loop", "grid.korv", "--edge", num(mid)},
+               "linked=0 edge=" + num(mid) + " face=1 count=2\nfaces=1,4\n"),
+            refused({"face-loop", "grid.korv", "--edge", num(mid), "--face", "0"},
+                    "face-loop: edge " + num(mid) + " is invalid or dead, or not on face 0\n"),
             // Two triangles across a soft edge count as one quad.
-            {{"quad-loop", "strip.korv", "--edge", num(left)},
-             "linked=0 edge=" + num(left) + " face=0 count=4\nfaces=0,1,2,3\n"},
-            {{"quad-loop", "strip.korv", "--edge", num(diagonal), "--face", "2"},
-             "",
-             "quad-loop: edge " + num(diagonal) +
-                 " is invalid or dead, not on face 2, or its diagonal\n",
-             1},
-            {{"vertex-adjacency", "grid.korv", "--vertex", "5"},
-             "vertex=5 valence=4 linked=0\nfaces=0,1,3,4\nedges=" + fan_edges +
-                 "\nhalf_edges=" + fan + "\n"},
-            {{"vertex-adjacency", "grid.korv", "--vertex", "12"},
-             "",
-             "vertex-adjacency: vertex 12 is invalid or dead\n",
-             1},
-            {{"quad-info", "grid.korv", "--face", "0"},
-             "face=0 quad=1 kind=four-sided corners=0,1,5,4 diagonal=0,5 "
-             "diagonal_length=1.41421 linked=0\n"},
-            {{"quad-info", "strip.korv", "--face", "2"},
-             "face=2 quad=1 kind=triangle-pair partner=3 soft_edge=" + num(diagonal) +
-                 " corners=1,2,6,5 diagonal=1,6 diagonal_length=1.41421 linked=0\n"},
-            {{"quad-info", "hard.korv", "--face", "2"}, "face=2 quad=0 sides=3 linked=0\n"},
-            {{"faces-boundary-edges", "grid.korv", "--faces", "0,1"},
-             "count=6 perimeter=6 linked=0\nedges=" +
-                 joined(sorted(
-                     {e(g, 0, 1), e(g, 1, 2), e(g, 2, 6), e(g, 5, 6), e(g, 4, 5), e(g, 0, 4)})) +
-                 "\n"},
-        },
-        dir());
+            ok({"quad-loop", "strip.korv", "--edge", num(left)},
+               "linked=0 edge=" + num(left) + " face=0 count=4\nfaces=0,1,2,3\n"),
+            refused({"quad-loop", "strip.korv", "--edge", num(diagonal), "--face", "2"},
+                    "quad-loop: edge " + num(diagonal) +
+                        " is invalid or dead, not on face 2, or its diagonal\n"),
+            ok({"vertex-adjacency", "grid.korv", "--vertex", "5"},
+               "vertex=5 valence=4 linked=0\nfaces=0,1,3,4\nedges=" + fan_edges +
+                   "\nhalf_edges=" + fan + "\n"),
+            refused({"vertex-adjacency", "grid.korv", "--vertex", "12"},
+                    "vertex-adjacency: vertex 12 is invalid or dead\n"),
+            ok({"quad-info", "grid.korv", "--face", "0"},
+               "face=0 quad=1 kind=four-sided corners=0,1,5,4 diagonal=0,5 "
+               "diagonal_length=1.41421 linked=0\n"),
+            ok({"quad-info", "strip.korv", "--face", "2"},
+               "face=2 quad=1 kind=triangle-pair partner=3 soft_edge=" + num(diagonal) +
+                   " corners=1,2,6,5 diagonal=1,6 diagonal_length=1.41421 linked=0\n"),
+            ok({"quad-info", "hard.korv", "--face", "2"}, "face=2 quad=0 sides=3 linked=0\n"),
+            ok({"faces-boundary-edges", "grid.korv", "--faces", "0,1"},
+               "count=6 perimeter=6 linked=0\nedges=" +
+                   joined(sorted(
+                       {e(g, 0, 1), e(g, 1, 2), e(g, 2, 6), e(g, 5, 6), e(g, 4, 5), e(g, 0, 4)})) +
+                   "\n"),
+        });
 }
 
 TEST_F(MeshQueriesCli, SampleModelAnswersWithoutIn) {
