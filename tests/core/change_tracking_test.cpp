@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -13,12 +12,7 @@
 namespace korvan {
 namespace {
 
-template <class T>
-std::vector<std::byte> bytes_of(std::span<const T> table) {
-    std::vector<std::byte> out(table.size_bytes());
-    if (!out.empty()) std::memcpy(out.data(), table.data(), out.size());
-    return out;
-}
+using testing_support::bytes_of;
 
 struct MeshBytes {
     std::vector<std::byte> vertices, half_edges, edges, faces;

@@ -29,13 +29,16 @@ std::vector<NakedSide> naked_sides(const Mesh& m) {
     return sides;
 }
 
-Mesh cube(const Vec3& corner, float size, bool inward) {
+namespace {
+
+// Six quads over the box's corners, counter-clockwise seen from outside unless `inward`, in
+// the order -z, +z, -y, +y, -x, +x; linked.
+Mesh closed_box(const Vec3& min, const Vec3& max, bool inward) {
     Mesh mesh;
     for (int i = 0; i < 8; ++i) {
-        mesh.add_vertex(corner +
-                        Vec3{(i & 1) ? size : 0.0f, (i & 2) ? size : 0.0f, (i & 4) ? size : 0.0f});
+        mesh.add_vertex(
+            {(i & 1) ? max.x : min.x, (i & 2) ? max.y : min.y, (i & 4) ? max.z : min.z});
     }
-    // Counter-clockwise seen from outside.
     const std::array<std::array<VertexId, 4>, 6> quads = {
         {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}}};
     for (const auto& q : quads) {
@@ -48,17 +51,14 @@ Mesh cube(const Vec3& corner, float size, bool inward) {
     return mesh;
 }
 
+}  // namespace
+
+Mesh cube(const Vec3& corner, float size, bool inward) {
+    return closed_box(corner, corner + Vec3{size, size, size}, inward);
+}
+
 Mesh box(const Vec3& min, const Vec3& max, int missing) {
-    Mesh mesh;
-    for (int i = 0; i < 8; ++i) {
-        mesh.add_vertex(
-            {(i & 1) ? max.x : min.x, (i & 2) ? max.y : min.y, (i & 4) ? max.z : min.z});
-    }
-    // Counter-clockwise seen from outside: -z, +z, -y, +y, -x, +x.
-    const std::array<std::array<VertexId, 4>, 6> quads = {
-        {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}}};
-    for (const auto& q : quads) mesh.add_quad(q[0], q[1], q[2], q[3]);
-    mesh.link_shared_edges();
+    Mesh mesh = closed_box(min, max, false);
     if (missing >= 0) mesh.erase_face(static_cast<FaceId>(missing));
     return mesh;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <span>
 #include <vector>
 
 #include "core/mesh.h"
@@ -41,6 +44,14 @@ struct NakedSide {
 // The faced sides of the naked edges in edge order, as the linkers see them: sides of broken
 // rings and sides that start and end on one vertex are left out.
 std::vector<NakedSide> naked_sides(const Mesh& m);
+
+// The raw bytes of an element table, for exact before-and-after comparisons.
+template <class T>
+std::vector<std::byte> bytes_of(std::span<const T> table) {
+    std::vector<std::byte> out(table.size_bytes());
+    if (!out.empty()) std::memcpy(out.data(), table.data(), out.size());
+    return out;
+}
 
 // Field-by-field equality of every element table, reporting the first difference.
 void expect_same_tables(const Mesh& a, const Mesh& b);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -12,6 +11,8 @@
 
 namespace korvan {
 namespace {
+
+using testing_support::bytes_of;
 
 // 500 x 400 unlinked quads with some variety, so every scan has something to pick.
 Mesh big_mesh() {
@@ -24,13 +25,6 @@ Mesh big_mesh() {
     }
     for (FaceId f = 0; f < m.faces().size(); f += 7) m.erase_face(f);
     return m;
-}
-
-template <class T>
-std::vector<std::byte> bytes_of(std::span<const T> table) {
-    std::vector<std::byte> out(table.size_bytes());
-    if (!out.empty()) std::memcpy(out.data(), table.data(), out.size());
-    return out;
 }
 
 TEST(ParallelScan, BackgroundJobRunsChunksInOrderOnItsThreadAndStopsWhenCancelled) {
