@@ -8,6 +8,7 @@
 
 #include "core/mesh.h"
 #include "tests/core/mesh_builders.h"
+#include "tests/support/mesh_checks.h"
 
 namespace korvan {
 namespace {
@@ -43,22 +44,6 @@ std::uint64_t reference_link(Mesh& m) {
         }
     }
     return links;
-}
-
-void expect_same_topology(const Mesh& a, const Mesh& b) {
-    ASSERT_EQ(a.half_edges().size(), b.half_edges().size());
-    for (HalfEdgeId h = 0; h < a.half_edges().size(); ++h) {
-        const HalfEdge &x = a.half_edges()[h], &y = b.half_edges()[h];
-        ASSERT_TRUE(x.twin == y.twin && x.edge == y.edge && x.alive == y.alive)
-            << "half-edge " << h << ": twin " << x.twin << " vs " << y.twin;
-    }
-    ASSERT_EQ(a.edges().size(), b.edges().size());
-    for (EdgeId e = 0; e < a.edges().size(); ++e) {
-        const Edge &x = a.edges()[e], &y = b.edges()[e];
-        ASSERT_TRUE(x.half_edge == y.half_edge && x.alive == y.alive && x.soft == y.soft &&
-                    x.seam == y.seam)
-            << "edge " << e;
-    }
 }
 
 // Faces over a handful of vertices, so directed sides repeat across faces and within rings;
@@ -137,8 +122,8 @@ TEST(MeshLink, SortedAndGroupedLookupsMatchThePlainDefinition) {
         for (int i = 0; i < 16 * 400; ++i) sorted.add_vertex({});
         EXPECT_EQ(grouped.link_shared_edges(), want);
         EXPECT_EQ(sorted.link_shared_edges(), want);
-        expect_same_topology(grouped, expected);
-        expect_same_topology(sorted, expected);
+        test::expect_same_links(grouped, expected);
+        test::expect_same_links(sorted, expected);
         expect_ring_invariants(grouped);
     }
 }
@@ -154,8 +139,8 @@ TEST(MeshLink, LargeGridLinksTheSameOnBothParallelPaths) {
     for (int i = 0; i < 16 * 4 * kSide * kSide; ++i) sorted.add_vertex({});
     EXPECT_EQ(grouped.link_shared_edges(), want);
     EXPECT_EQ(sorted.link_shared_edges(), want);
-    expect_same_topology(grouped, expected);
-    expect_same_topology(sorted, expected);
+    test::expect_same_links(grouped, expected);
+    test::expect_same_links(sorted, expected);
     EXPECT_EQ(grouped.naked_edge_count(), 4u * kSide);
 }
 

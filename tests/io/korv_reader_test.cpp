@@ -11,6 +11,7 @@
 #include "io/korv_writer.h"
 #include "tests/io/korv_test_models.h"
 #include "tests/support/cli_runner.h"
+#include "tests/support/mesh_checks.h"
 
 namespace korvan::io {
 namespace {
@@ -276,20 +277,9 @@ TEST(KorvReader, LinkingMatchesTheKernelsSharedEdgeLinking) {
         for (EdgeId e = 0; e < a.edges().size(); e += 3) a.edge_mut(e).soft = true;
         Mesh b = a;
         const std::uint64_t links = VertexFans(a).link(a);
-        ASSERT_EQ(links, b.link_shared_edges()) << "seed " << seed << " round " << round;
-        ASSERT_EQ(a.half_edges().size(), b.half_edges().size());
-        for (HalfEdgeId h = 0; h < a.half_edges().size(); ++h) {
-            const HalfEdge& x = a.half_edges()[h];
-            const HalfEdge& y = b.half_edges()[h];
-            ASSERT_TRUE(x.twin == y.twin && x.edge == y.edge && x.alive == y.alive)
-                << "seed " << seed << " round " << round << " half-edge " << h;
-        }
-        for (EdgeId e = 0; e < a.edges().size(); ++e) {
-            const Edge& x = a.edges()[e];
-            const Edge& y = b.edges()[e];
-            ASSERT_TRUE(x.half_edge == y.half_edge && x.alive == y.alive && x.soft == y.soft)
-                << "seed " << seed << " round " << round << " edge " << e;
-        }
+        SCOPED_TRACE(testing::Message() << "seed " << seed << " round " << round);
+        ASSERT_EQ(links, b.link_shared_edges());
+        ASSERT_NO_FATAL_FAILURE(test::expect_same_links(a, b));
     }
 }
 
