@@ -4,10 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +13,6 @@
 #include "document/commands/command_stack.h"
 #include "document/dimension_layout.h"
 #include "document/document.h"
-#include "io/korv_writer.h"
 #include "tests/document/document_builders.h"
 #include "tests/document/saved_bytes.h"
 
@@ -25,18 +21,22 @@ namespace {
 
 using doc_test::cube;
 
+// Appends each face of `from` with corners of its own, so nothing is shared or linked.
+void append_loose_faces(Mesh& mesh, const Mesh& from) {
+    for (FaceId f = 0; f < from.faces().size(); ++f) {
+        std::vector<VertexId> ring;
+        for (VertexId v : from.face_vertices(f)) {
+            ring.push_back(mesh.add_vertex(from.vertices()[v].position));
+        }
+        mesh.add_quad(ring[0], ring[1], ring[2], ring[3]);
+    }
+}
+
 // Two 2 m cubes on the x axis, 1 m apart: faces 0-5 are the first, 6-11 the second (left
 // x=0 is face 4, right face 5).
 Mesh two_cubes() {
     Mesh mesh = cube({0, 0, 0}, 2.0f);
-    const Mesh second = cube({3, 0, 0}, 2.0f);
-    for (FaceId f = 0; f < second.faces().size(); ++f) {
-        std::vector<VertexId> ring;
-        for (VertexId v : second.face_vertices(f)) {
-            ring.push_back(mesh.add_vertex(second.vertices()[v].position));
-        }
-        mesh.add_quad(ring[0], ring[1], ring[2], ring[3]);
-    }
+    append_loose_faces(mesh, cube({3, 0, 0}, 2.0f));
     return mesh;
 }
 
@@ -201,14 +201,7 @@ TEST(DimensionLayout, ChainDimensionsEveryGapAndTheOverallOneRowOut) {
 TEST(DimensionLayout, AutoDimensionRowsNeverOverlap) {
     Mesh mesh = two_cubes();
     // A third cube overlapping the first along x.
-    const Mesh third = cube({1, 4, 0}, 2.0f);
-    for (FaceId f = 0; f < third.faces().size(); ++f) {
-        std::vector<VertexId> ring;
-        for (VertexId v : third.face_vertices(f)) {
-            ring.push_back(mesh.add_vertex(third.vertices()[v].position));
-        }
-        mesh.add_quad(ring[0], ring[1], ring[2], ring[3]);
-    }
+    append_loose_faces(mesh, cube({1, 4, 0}, 2.0f));
     const AutoDimPlan plan = plan_auto_dimensions(mesh, {2, 0, 0}, 1.0f, 0.5f);
     EXPECT_EQ(plan.faces, 18u);
     // Extents 0-2, 1-3 and 3-5, each once; 3-5 fits after 0-2.

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,7 +15,6 @@
 #include "document/commands/undo_steps.h"
 #include "document/document.h"
 #include "document/material_library.h"
-#include "io/korv_writer.h"
 #include "tests/document/document_builders.h"
 #include "tests/document/saved_bytes.h"
 
