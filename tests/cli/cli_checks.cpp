@@ -42,6 +42,20 @@ void expect_saved_stats(const std::filesystem::path& dir, const std::string& fil
     }
 }
 
+// The file a successful run may write: the one its report says it saved, else the --out of a
+// case that judges a saved file; "" when the run must leave the disk alone.
+std::string saved_file(const CliCase& c) {
+    if (c.exit_code != 0) return "";
+    const std::string said = ", saved to \"";
+    if (const std::size_t at = c.out.find(said); at != std::string::npos) {
+        const std::size_t from = at + said.size();
+        return c.out.substr(from, c.out.find('"', from) - from);
+    }
+    if (!c.check && c.stats.empty()) return "";
+    const auto out_at = std::find(c.args.begin(), c.args.end(), "--out");
+    return out_at == c.args.end() || out_at + 1 == c.args.end() ? "" : *(out_at + 1);
+}
+
 }  // namespace
 
 CliCase ok(Args args, std::string out, std::string stats, DocCheck check) {
@@ -62,15 +76,11 @@ void expect_runs(const std::filesystem::path& dir, const std::vector<CliCase>& c
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(run.exit_code, c.exit_code);
-        // Only a run that reports a save may touch the disk, and only the file it names.
-        const std::string said = ", saved to \"";
-        const std::size_t named = c.exit_code == 0 ? c.out.find(said) : std::string::npos;
-        if (named == std::string::npos) {
+        const std::string file = saved_file(c);
+        if (file.empty()) {
             EXPECT_EQ(snapshot(dir), before) << "a run that saved nothing touched the files";
             continue;
         }
-        const std::size_t from = named + said.size();
-        const std::string file = c.out.substr(from, c.out.find('"', from) - from);
         const std::string key = std::filesystem::relative(dir / file, dir).string();
         Snapshot after = snapshot(dir), others = before;
         after.erase(key);

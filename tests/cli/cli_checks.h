@@ -32,9 +32,9 @@ CliCase ok(Args args, std::string out, std::string stats = {}, DocCheck check = 
 // A run that prints nothing on standard output and stops with `exit_code`.
 CliCase refused(Args args, std::string err, int exit_code = 1);
 
-// Runs each case in `dir`, comparing stdout, stderr and exit code exactly. A run that fails,
-// or succeeds without printing ", saved to \"FILE\"", must leave every file below `dir` byte for
-// byte as it was.
+// Runs each case in `dir`, comparing stdout, stderr and exit code exactly. Only a successful
+// run may touch the disk, and only the file it reports (", saved to \"FILE\"") or, for a case
+// with `stats` or `check`, its --out; every other file below `dir` stays byte for byte the same.
 void expect_runs(const std::filesystem::path& dir, const std::vector<CliCase>& cases);
 
 // As expect_runs with "--out o.korv" appended to every case: a success prints its sentence
