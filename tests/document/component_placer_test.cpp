@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -139,24 +138,18 @@ TEST(ComponentPlacer, RefusalsChangeNothing) {
     };
     const Row rows[] = {
         {"zero normal",
-         [](PlacementRequest& r, Document&, Document&) {
+         [](auto& r, auto&, auto&) {
              r.normal = {0, 0, 0};
          }},
-        {"NaN width", [](PlacementRequest& r, Document&,
-                         Document&) { r.width = std::numeric_limits<float>::quiet_NaN(); }},
-        {"negative height", [](PlacementRequest& r, Document&, Document&) { r.height = -1; }},
-        {"infinite position", [](PlacementRequest& r, Document&,
-                                 Document&) { r.at.y = std::numeric_limits<float>::infinity(); }},
-        {"tab in the id",
-         [](PlacementRequest& r, Document&, Document&) { r.definition_id = "a\tb"; }},
-        {"tag out of range", [](PlacementRequest& r, Document&, Document&) { r.tag = 1; }},
-        {"tag below -1", [](PlacementRequest& r, Document&, Document&) { r.tag = -2; }},
-        {"parent of another document",
-         [](PlacementRequest& r, Document&, Document& o) { r.parent = &o.root(); }},
+        {"NaN width", [](auto& r, auto&, auto&) { r.width = std::nanf(""); }},
+        {"negative height", [](auto& r, auto&, auto&) { r.height = -1; }},
+        {"infinite position", [](auto& r, auto&, auto&) { r.at.y = INFINITY; }},
+        {"tab in the id", [](auto& r, auto&, auto&) { r.definition_id = "a\tb"; }},
+        {"tag out of range", [](auto& r, auto&, auto&) { r.tag = 1; }},
+        {"tag below -1", [](auto& r, auto&, auto&) { r.tag = -2; }},
+        {"parent of another document", [](auto& r, auto&, auto& o) { r.parent = &o.root(); }},
         {"instance as parent",
-         [](PlacementRequest& r, Document& d, Document&) {
-             r.parent = d.create_instance(&d.root(), "x", "Inst");
-         }},
+         [](auto& r, auto& d, auto&) { r.parent = d.create_instance(&d.root(), "x", "Inst"); }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
