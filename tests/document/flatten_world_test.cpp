@@ -5,6 +5,7 @@
 #include "document/document.h"
 #include "document/transform.h"
 #include "tests/document/document_builders.h"
+#include "tests/support/near_checks.h"
 
 namespace korvan {
 namespace {
@@ -78,10 +79,7 @@ TEST(FlattenWorld, NestedTransformsCompose) {
     add_group(doc, inner, "Leaf", quad());
     const Aabb box = face_bounds(doc.flatten_world());
     // Leaf (0..1, 0..1) turned 90 about z -> x -1..0, y 0..1; up 1 in y; scaled 2 and moved 1.
-    EXPECT_NEAR(box.min.x, -1.0f, 1e-5f);
-    EXPECT_NEAR(box.max.x, 1.0f, 1e-5f);
-    EXPECT_NEAR(box.min.y, 2.0f, 1e-5f);
-    EXPECT_NEAR(box.max.y, 4.0f, 1e-5f);
+    test::expect_near(box, {-1, 2, 0}, {1, 4, 0});
 }
 
 TEST(FlattenWorld, MeshChoiceFollowsTheDefinitionAndTheReplacement) {
