@@ -1,7 +1,5 @@
 // The verb table is the one list of verbs: the usage text, dispatch, the preconditions and
 // the bare-file rule all read it, so its rows are checked here as data and through the binary.
-#include "cli/verb_table.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,12 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "tests/support/cli_runner.h"
+#include "cli/verb_table.h"
+#include "tests/cli/cli_checks.h"
 
 namespace korvan::cli {
 namespace {
@@ -90,13 +88,6 @@ bool brackets_balance(std::string_view text) {
         if (c == '"') ++quotes;
     }
     return depth == 0 && quotes % 2 == 0;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 TEST(VerbTable, NamesAreUniqueLowerCaseAndComplete) {
@@ -224,7 +215,7 @@ TEST(VerbTableCli, UsageMatchesTheGoldenFile) {
         update != nullptr && std::string_view(update) == "1") {
         std::ofstream(golden, std::ios::binary) << run.out;
     }
-    EXPECT_EQ(run.out, slurp(golden))
+    EXPECT_EQ(run.out, test::read_file(golden))
         << "regenerate with KORVAN_UPDATE_GOLDEN=1 and review the diff";
     EXPECT_NE(run.out.find("\n  # " + std::string(kSiteDivider) + "\n"), std::string::npos);
 }
@@ -253,57 +244,52 @@ TEST(VerbTableCli, NotBuiltVerbsSaySoAndExitOne) {
 // The sentences that replace the standard "requires --out" and "read-only" ones, and the
 // defaults where a row has none. Each stops the run before anything is read or written.
 TEST(VerbTableCli, PreconditionSentencesComeFromTheRows) {
-    struct Case {
-        std::vector<std::string> args;
-        const char* err;
-    };
-    const Case cases[] = {
-        {{"reset-axis", "--in", "missing.korv"}, "reset-axis requires --name A[,B...] and --out\n"},
-        {{"shape-bend"},
-         "shape-bend requires --out (use shape-bend-plan for the curve's own numbers without "
-         "the file)\n"},
-        {{"thicken"}, "thicken requires --out\n"},
-        {{"chamfer-check", "--out", "x.korv"},
-         "chamfer-check is read-only; it mutates nothing, so there is nothing to write. The "
-         "mutating verb is chamfer-edges\n"},
-        {{"round-check", "--out", "x.korv"},
-         "round-check is read-only; it mutates nothing, so there is nothing to write. The "
-         "mutating verb is round-edges\n"},
-        {{"shape-bend-plan", "--out", "x.korv"},
-         "shape-bend-plan is read-only -- it is the GATE, the same way contour-check is "
-         "terrain's. The mutating verb is shape-bend\n"},
-        {{"ortho-set", "--out", "x.korv"},
-         "ortho-set is read-only; four elevations and a plan are a drawing, not geometry "
-         "(--dxf on `plan` is how a drawing gets written)\n"},
-        {{"plan", "--out", "x.korv"}, "plan is read-only; use --dxf to write the drawing\n"},
-        {{"plan-draft", "--out", "x.korv"},
-         "plan-draft is read-only; it resolves a cursor, it does not edit\n"},
-        {{"contour-check", "--out", "x.korv"},
-         "contour-check is read-only; it reports the contour set, it does not repair it (that "
-         "is contour-join)\n"},
-        {{"purge-report", "--out", "x.korv"},
-         "purge-report is read-only; it is an INVENTORY, not a purge -- the verbs that remove "
-         "things are the delete ones, and each refuses while anything still references what "
-         "it was asked to drop\n"},
-        {{"nest-sheet", "--out", "x.korv"},
-         "nest-sheet is read-only; a sheet layout is a drawing, not geometry -- every placement "
-         "below carries x,y,w,h, so a caller that wants a diagram already has the rectangles\n"},
-        {{"nest-boards", "--out", "x.korv"},
-         "nest-boards is read-only; nesting produces no geometry (nesting.hpp: \"NOTHING HERE "
-         "TOUCHES A Mesh, and that is a decision rather than an omission\")\n"},
-        {{"find-nodes", "--out", "x.korv"}, "find-nodes is read-only and takes no --out\n"},
-        {{"loft"}, "loft: --in file.korv is required (its curves are the sections)\n"},
-        {{"dim-reanchor"}, "dim-reanchor requires --in\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.front());
-        const auto dir = test::fresh_temp_dir();
-        const test::CliRun run = test::run_cli(c.args, dir);
-        EXPECT_EQ(run.exit_code, 1);
-        EXPECT_EQ(run.err, c.err);
-        EXPECT_EQ(run.out, "");
-        EXPECT_TRUE(std::filesystem::is_empty(dir));
-    }
+    using test::refused;
+    test::expect_runs(
+        test::fresh_temp_dir(),
+        {
+            refused({"reset-axis", "--in", "missing.korv"},
+                    "reset-axis requires --name A[,B...] and --out\n"),
+            refused({"shape-bend"},
+                    "shape-bend requires --out (use shape-bend-plan for the curve's own numbers "
+                    "without the file)\n"),
+            refused({"thicken"}, "thicken requires --out\n"),
+            refused({"chamfer-check", "--out", "x.korv"},
+                    "chamfer-check is read-only; it mutates nothing, so there is nothing to write. "
+                    "The mutating verb is chamfer-edges\n"),
+            refused({"round-check", "--out", "x.korv"},
+                    "round-check is read-only; it mutates nothing, so there is nothing to write. "
+                    "The mutating verb is round-edges\n"),
+            refused({"shape-bend-plan", "--out", "x.korv"},
+                    "shape-bend-plan is read-only -- it is the GATE, the same way contour-check is "
+                    "terrain's. The mutating verb is shape-bend\n"),
+            refused({"ortho-set", "--out", "x.korv"},
+                    "ortho-set is read-only; four elevations and a plan are a drawing, not "
+                    "geometry (--dxf on `plan` is how a drawing gets written)\n"),
+            refused({"plan", "--out", "x.korv"},
+                    "plan is read-only; use --dxf to write the drawing\n"),
+            refused({"plan-draft", "--out", "x.korv"},
+                    "plan-draft is read-only; it resolves a cursor, it does not edit\n"),
+            refused({"contour-check", "--out", "x.korv"},
+                    "contour-check is read-only; it reports the contour set, it does not repair it "
+                    "(that is contour-join)\n"),
+            refused({"purge-report", "--out", "x.korv"},
+                    "purge-report is read-only; it is an INVENTORY, not a purge -- the verbs that "
+                    "remove things are the delete ones, and each refuses while anything still "
+                    "references what it was asked to drop\n"),
+            refused({"nest-sheet", "--out", "x.korv"},
+                    "nest-sheet is read-only; a sheet layout is a drawing, not geometry -- every "
+                    "placement below carries x,y,w,h, so a caller that wants a diagram already has "
+                    "the rectangles\n"),
+            refused(
+                {"nest-boards", "--out", "x.korv"},
+                "nest-boards is read-only; nesting produces no geometry (nesting.hpp: \"NOTHING "
+                "HERE TOUCHES A Mesh, and that is a decision rather than an omission\")\n"),
+            refused({"find-nodes", "--out", "x.korv"},
+                    "find-nodes is read-only and takes no --out\n"),
+            refused({"loft"}, "loft: --in file.korv is required (its curves are the sections)\n"),
+            refused({"dim-reanchor"}, "dim-reanchor requires --in\n"),
+        });
 }
 
 }  // namespace
