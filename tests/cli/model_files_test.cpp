@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "tests/support/cli_runner.h"
+#include "tests/cli/cli_checks.h"
 
 namespace korvan::test {
 namespace {
@@ -15,22 +15,21 @@ constexpr const char* kEmptyModelReport =
     "bbox=empty\n"
     "area=0 avg_face_area=0 avg_edge_len=0\n";
 
-std::string read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+const char* const kNewModel = "Created an empty model, saved to ";
 
 }  // namespace
 
 TEST(ModelFiles, NewThenStatsGivesTheEmptyModelReport) {
     const auto dir = fresh_temp_dir();
-    const CliRun made = run_cli({"new", "--out", "a.korv"}, dir);
-    ASSERT_EQ(made.exit_code, 0) << made.err;
-    EXPECT_EQ(made.out, "Created an empty model, saved to \"a.korv\"\n");
-
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"stats", "a.korv"}, {"stats", "--in", "a.korv"},
-          {"load", "a.korv"}, {"load", "--in", "a.korv"}}) {
+    expect_runs(dir, {ok({"new", "--out", "a.korv"}, kNewModel + std::string("\"a.korv\"\n"))});
+    for (const Args& args : std::vector<Args>{{"stats", "a.korv"},
+                                              {"stats", "--in", "a.korv"},
+                                              {"load", "a.korv"},
+                                              {"load", "--in", "a.korv"},
+                                              {"stats", "--in", "a.korv", "missing.korv"},
+                                              // An unknown option's word is taken as the file
+                                              // when --in is still empty.
+                                              {"stats", "--no-such-option", "a.korv"}}) {
         SCOPED_TRACE(args[0] + " " + args[1]);
         const CliRun run = run_cli(args, dir);
         EXPECT_EQ(run.exit_code, 0);
@@ -40,21 +39,8 @@ TEST(ModelFiles, NewThenStatsGivesTheEmptyModelReport) {
 }
 
 TEST(ModelFiles, NewTwiceWritesIdenticalBytes) {
-    const auto dir = fresh_temp_dir();
-    ASSERT_EQ(run_cli({"new", "--out", "a.korv"}, dir).exit_code, 0);
-    ASSERT_EQ(run_cli({"new", "--out", "b.korv"}, dir).exit_code, 0);
+    const auto dir = make_models({{"new", "--out", "a.korv"}, {"new", "--out", "b.korv"}});
     EXPECT_EQ(read_file(dir / "a.korv"), read_file(dir / "b.korv"));
-}
-
-TEST(ModelFiles, BareFileAfterInIsIgnored) {
-    const auto dir = fresh_temp_dir();
-    ASSERT_EQ(run_cli({"new", "--out", "a.korv"}, dir).exit_code, 0);
-    const CliRun run = run_cli({"stats", "--in", "a.korv", "missing.korv"}, dir);
-    EXPECT_EQ(run.exit_code, 0) << run.err;
-    // An unknown option's word is taken as the file when --in is still empty.
-    const CliRun unknown = run_cli({"stats", "--no-such-option", "a.korv"}, dir);
-    EXPECT_EQ(unknown.exit_code, 0) << unknown.err;
-    EXPECT_EQ(unknown.out, kEmptyModelReport);
 }
 
 TEST(ModelFiles, PathsComeBackQuotedAndIntact) {
@@ -71,52 +57,34 @@ TEST(ModelFiles, PathsComeBackQuotedAndIntact) {
         const auto dir = fresh_temp_dir();
         const CliRun run = run_cli({"new", "--out", row.out}, dir);
         EXPECT_EQ(run.exit_code, 0) << run.err;
-        EXPECT_EQ(run.out, std::string("Created an empty model, saved to ") + row.printed + "\n");
+        EXPECT_EQ(run.out, kNewModel + std::string(row.printed) + "\n");
         EXPECT_TRUE(std::filesystem::is_regular_file(dir / row.out));
         // The same bytes reach the file system on the way in.
         EXPECT_EQ(run_cli({"stats", row.out}, dir).out, kEmptyModelReport);
     }
 }
 
-TEST(ModelFiles, LoadFailuresNameThePathAndTheReason) {
+// A load that fails names the path and the reason; a save that fails leaves nothing behind.
+TEST(ModelFiles, LoadAndSaveFailuresSaySo) {
     const auto dir = fresh_temp_dir();
     std::ofstream(dir / "empty.korv").close();
     std::ofstream(dir / "other.korv") << "solid cube\n";
-    struct Row {
-        std::vector<std::string> args;
-        const char* err;
-    } rows[] = {
-        {{"stats", "missing.korv"},
-         "Failed to load \"missing.korv\": The file could not be opened (it may have been moved, "
-         "or be in use).\n"},
-        {{"stats", "empty.korv"}, "Failed to load \"empty.korv\": The file is empty (0 bytes).\n"},
-        {{"stats", "other.korv"},
-         "Failed to load \"other.korv\": This is not a Korvan model: the file does not start "
-         "with the KORVAN header.\n"},
-        {{"stats", "house.SKP"}, "Failed to read SketchUp \"house.SKP\"\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.args[1]);
-        const CliRun run = run_cli(row.args, dir);
-        EXPECT_EQ(run.exit_code, 1);
-        EXPECT_EQ(run.err, row.err);
-        EXPECT_EQ(run.out, "");
-    }
-}
-
-TEST(ModelFiles, FailedSaveSaysSoAndLeavesNothing) {
-    const auto dir = fresh_temp_dir();
     std::ofstream(dir / "blocker") << "a file where a folder should be";
-    const CliRun run = run_cli({"new", "--out", "blocker/a.korv"}, dir);
-    EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(run.err, "Failed to save: \"blocker/a.korv\"\n");
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(read_file(dir / "blocker"), "a file where a folder should be");
+    expect_runs(
+        dir,
+        {
+            refused({"stats", "missing.korv"},
+                    "Failed to load \"missing.korv\": The file could not be opened (it may have "
+                    "been moved, or be in use).\n"),
+            refused({"stats", "empty.korv"},
+                    "Failed to load \"empty.korv\": The file is empty (0 bytes).\n"),
+            refused({"stats", "other.korv"},
+                    "Failed to load \"other.korv\": This is not a Korvan model: the file does not "
+                    "start with the KORVAN header.\n"),
+            refused({"stats", "house.SKP"}, "Failed to read SketchUp \"house.SKP\"\n"),
+            refused({"new", "--out", "blocker/a.korv"}, "Failed to save: \"blocker/a.korv\"\n"),
+        });
 }
-
-}  // namespace korvan::test
-
-namespace korvan::test {
 
 TEST(ModelFiles, StatsWithoutInDescribesTheSampleTownhouse) {
     const CliRun run = run_cli({"stats"});
