@@ -234,16 +234,11 @@ TEST(MaterialsVerbs, UvBakeStoresCornerUvsThatARetileLeavesAlone) {
 
 TEST(MaterialsVerbs, FaceEditsReportAndSaveTheirChange) {
     const auto dir = box_dir();
-    // Each check sees the root mesh of the saved b.korv.
-    auto on_mesh = [](std::function<bool(const Mesh&)> applied) -> DocCheck {
-        return [=](const Document& d) { EXPECT_TRUE(applied(d.root().mesh)); };
-    };
-    auto all_of = [](std::vector<FaceId> faces, auto pred) {
-        return [=](const Mesh& m) {
-            for (const FaceId f : faces) {
-                if (!pred(m.faces()[f])) return false;
-            }
-            return true;
+    // Every listed face of the saved b.korv must pass `pred`.
+    auto each = [](std::vector<FaceId> faces, auto pred) -> DocCheck {
+        return [=](const Document& d) {
+            for (const FaceId f : faces)
+                EXPECT_TRUE(pred(d.root().mesh.faces()[f])) << "face " << f;
         };
     };
     expect_runs(
@@ -251,32 +246,31 @@ TEST(MaterialsVerbs, FaceEditsReportAndSaveTheirChange) {
         {
             ok({"reassign-mat", "a.korv", "--from", "0", "--to", "3", "--out", "b.korv"},
                "reassigned=4 from=0 to=3, saved to \"b.korv\"\n", "",
-               on_mesh(all_of({0, 1, 2, 3}, [](const Face& f) { return f.material_id == 3; }))),
+               each({0, 1, 2, 3}, [](const Face& f) { return f.material_id == 3; })),
             ok({"reassign-mat", "a.korv", "--from", "9", "--to", "3", "--out", "b.korv"},
                "reassigned=0 from=9 to=3, saved to \"b.korv\"\n", "",
-               on_mesh(all_of({0, 4}, [](const Face& f) { return f.material_id != 3; }))),
+               each({0, 4}, [](const Face& f) { return f.material_id != 3; })),
             ok({"reassign-layer", "a.korv", "--from", "2", "--to", "5", "--out", "b.korv"},
-               "reassigned=2 from=2 to=5, saved to \"b.korv\"\n", "", on_mesh([](const Mesh& m) {
-                   return m.faces()[4].layer_id == 5 && m.faces()[5].layer_id == 5;
-               })),
+               "reassigned=2 from=2 to=5, saved to \"b.korv\"\n", "",
+               each({4, 5}, [](const Face& f) { return f.layer_id == 5; })),
             ok({"paint-layer", "a.korv", "--layer", "2", "--mat", "2", "--out", "b.korv"},
                "painted=2 layer=2 mat=2, saved to \"b.korv\"\n", "",
-               on_mesh(all_of({4, 5}, [](const Face& f) { return f.material_id == 2; }))),
+               each({4, 5}, [](const Face& f) { return f.material_id == 2; })),
             ok({"assign-mat-layer", "a.korv", "--material", "0", "--layer", "7", "--out", "b.korv"},
                "assigned=4 mat=0 layer=7, saved to \"b.korv\"\n", "",
-               on_mesh(all_of({0, 1, 2, 3}, [](const Face& f) { return f.layer_id == 7; }))),
+               each({0, 1, 2, 3}, [](const Face& f) { return f.layer_id == 7; })),
             ok({"hide-mat", "a.korv", "--mat", "1", "--out", "b.korv"},
                "changed=2 mat=1 visible=0, saved to \"b.korv\"\n", "",
-               on_mesh(all_of({4, 5}, [](const Face& f) { return !f.visible; }))),
+               each({4, 5}, [](const Face& f) { return !f.visible; })),
             ok({"show-mat", "a.korv", "--material", "1", "--out", "b.korv"},
                "changed=0 mat=1 visible=1, saved to \"b.korv\"\n", "",
-               on_mesh(all_of({4, 5}, [](const Face& f) { return f.visible; }))),
+               each({4, 5}, [](const Face& f) { return f.visible; })),
             ok({"hide-layer-faces", "a.korv", "--layer", "0", "--out", "b.korv"},
                "changed=4 layer=0 visible=0, saved to \"b.korv\"\n", "",
-               on_mesh(all_of({0, 1, 2, 3}, [](const Face& f) { return !f.visible; }))),
+               each({0, 1, 2, 3}, [](const Face& f) { return !f.visible; })),
             ok({"show-layer-faces", "a.korv", "--layer", "0", "--out", "b.korv"},
                "changed=0 layer=0 visible=1, saved to \"b.korv\"\n", "",
-               on_mesh(all_of({0, 1, 2, 3}, [](const Face& f) { return f.visible; }))),
+               each({0, 1, 2, 3}, [](const Face& f) { return f.visible; })),
         });
 
     expect_runs(

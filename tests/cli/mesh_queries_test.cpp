@@ -81,25 +81,17 @@ void write_fixtures(const std::filesystem::path& dir) {
         dir);
 }
 
-class MeshQueriesCli : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        dir_ = new std::filesystem::path(fresh_temp_dir());
-        write_fixtures(*dir_);
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    static const std::filesystem::path& dir() { return *dir_; }
+// Written once for the whole suite: the fixtures are read, never changed.
+const std::filesystem::path& dir() {
+    static const std::filesystem::path made = [] {
+        const auto d = fresh_temp_dir();
+        write_fixtures(d);
+        return d;
+    }();
+    return made;
+}
 
-  private:
-    static std::filesystem::path* dir_;
-};
-
-std::filesystem::path* MeshQueriesCli::dir_ = nullptr;
-
-TEST_F(MeshQueriesCli, SelectionsByStateAttributeBoxAreaAndDirection) {
+TEST(MeshQueriesCli, SelectionsByStateAttributeBoxAreaAndDirection) {
     const std::string max_area = "3.40282e+38";
     expect_runs(
         dir(),
@@ -141,7 +133,7 @@ TEST_F(MeshQueriesCli, SelectionsByStateAttributeBoxAreaAndDirection) {
         });
 }
 
-TEST_F(MeshQueriesCli, FloodsNeighboursAndTheWeldBeforeGrowing) {
+TEST(MeshQueriesCli, FloodsNeighboursAndTheWeldBeforeGrowing) {
     expect_runs(dir(),
                 {
                     ok({"faces-coplanar", "grid.korv", "--face", "0"},
@@ -166,7 +158,7 @@ TEST_F(MeshQueriesCli, FloodsNeighboursAndTheWeldBeforeGrowing) {
                 });
 }
 
-TEST_F(MeshQueriesCli, EdgeLoopsRingsStripsAndVertexFans) {
+TEST(MeshQueriesCli, EdgeLoopsRingsStripsAndVertexFans) {
     const Mesh g = load_model(dir() / "grid.korv").root().mesh;
     const Mesh s = load_model(dir() / "strip.korv").root().mesh;
     auto e = [](const Mesh& m, VertexId a, VertexId b) {
@@ -236,7 +228,7 @@ TEST_F(MeshQueriesCli, EdgeLoopsRingsStripsAndVertexFans) {
         });
 }
 
-TEST_F(MeshQueriesCli, SampleModelAnswersWithoutIn) {
+TEST(MeshQueriesCli, SampleModelAnswersWithoutIn) {
     const CliRun stats = run_cli({"stats"});
     const CliRun alive = run_cli({"faces-alive"});
     ASSERT_EQ(stats.exit_code, 0);
