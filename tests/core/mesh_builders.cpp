@@ -29,6 +29,18 @@ std::vector<NakedSide> naked_sides(const Mesh& m) {
     return sides;
 }
 
+Mesh square(float size, bool counter_clockwise) {
+    Mesh m;
+    for (const Vec3 p : {Vec3{0, 0, 0}, Vec3{size, 0, 0}, Vec3{size, size, 0}, Vec3{0, size, 0}}) {
+        m.add_vertex(p);
+    }
+    if (counter_clockwise)
+        m.add_quad(0, 1, 2, 3);
+    else
+        m.add_quad(3, 2, 1, 0);
+    return m;
+}
+
 namespace {
 
 // Six quads over the box's corners, counter-clockwise seen from outside unless `inward`, in

@@ -17,6 +17,10 @@ namespace korvan::testing_support {
 // vertices (Mesh::link_shared_edges). Returns the number of pairs.
 std::uint64_t link_by_vertex_pairs(Mesh& mesh);
 
+// A lone size-by-size quad in the z = 0 plane from the origin over vertices 0..3 in
+// counter-clockwise order seen from +z, or their reverse; not linked.
+Mesh square(float size = 1.0f, bool counter_clockwise = true);
+
 // Axis-aligned cube of six quads with outward normals (inward when `inward`), linked.
 Mesh cube(const Vec3& corner = {}, float size = 1.0f, bool inward = false);
 

@@ -11,25 +11,13 @@ namespace {
 
 using testing_support::cube;
 using testing_support::quad_grid;
+using testing_support::square;
 using testing_support::torus;
-
-Mesh lone_square(bool counter_clockwise) {
-    Mesh m;
-    m.add_vertex({0, 0, 0});
-    m.add_vertex({1, 0, 0});
-    m.add_vertex({1, 1, 0});
-    m.add_vertex({0, 1, 0});
-    if (counter_clockwise)
-        m.add_quad(0, 1, 2, 3);
-    else
-        m.add_quad(0, 3, 2, 1);
-    return m;
-}
 
 TEST(MeshQuery, LoneSquareIsOpenFlatAndFacesItsWinding) {
     for (const bool ccw : {true, false}) {
         SCOPED_TRACE(ccw);
-        const Mesh m = lone_square(ccw);
+        const Mesh m = square(1.0f, ccw);
         EXPECT_EQ(m.naked_edge_count(), 4u);
         EXPECT_EQ(m.naked_edges(), (std::vector<EdgeId>{0, 1, 2, 3}));
         EXPECT_EQ(m.compute_volume(), 0.0f);

@@ -13,16 +13,7 @@ namespace {
 using testing_support::cube;
 using testing_support::expect_ring_invariants;
 using testing_support::quad_grid;
-
-Mesh square(float size) {
-    Mesh m;
-    m.add_vertex({0, 0, 0});
-    m.add_vertex({size, 0, 0});
-    m.add_vertex({size, size, 0});
-    m.add_vertex({0, size, 0});
-    m.add_quad(0, 1, 2, 3);
-    return m;
-}
+using testing_support::square;
 
 TEST(MeshSplit, SplitEdgeRefusesAndLeavesTheMeshAlone) {
     const float nan = std::numeric_limits<float>::quiet_NaN();

@@ -10,19 +10,7 @@ namespace {
 
 using testing_support::cube;
 using testing_support::expect_ring_invariants;
-
-Mesh square(bool counter_clockwise = true) {
-    Mesh m;
-    m.add_vertex({0, 0, 0});
-    m.add_vertex({1, 0, 0});
-    m.add_vertex({1, 1, 0});
-    m.add_vertex({0, 1, 0});
-    if (counter_clockwise)
-        m.add_quad(0, 1, 2, 3);
-    else
-        m.add_quad(3, 2, 1, 0);
-    return m;
-}
+using testing_support::square;
 
 TEST(MeshCreate, NgonLaysOutRingThenPhantomBoundary) {
     Mesh m = square();
@@ -90,8 +78,8 @@ TEST(MeshCreate, NgonRefusesShortRingsAndRepeatedNeighbours) {
 }
 
 TEST(MeshCreate, NormalFollowsWindingAndIsZeroWithoutArea) {
-    EXPECT_EQ(square(true).face_normal(0), (Vec3{0, 0, 1}));
-    EXPECT_EQ(square(false).face_normal(0), (Vec3{0, 0, -1}));
+    EXPECT_EQ(square(1.0f, true).face_normal(0), (Vec3{0, 0, 1}));
+    EXPECT_EQ(square(1.0f, false).face_normal(0), (Vec3{0, 0, -1}));
     Mesh m;
     m.add_vertex({0, 0, 0});
     m.add_vertex({1, 1, 1});
