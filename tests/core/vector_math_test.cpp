@@ -19,11 +19,6 @@ using test::expect_near;
 const std::vector<Vec3> kSamplePoints = {
     {0, 0, 0}, {1, 2, 3}, {-4.5f, 0.25f, 7}, {1e3f, -2e3f, 5e2f}, {0.1f, 0.2f, 0.3f}};
 
-TEST(Mat4, ZeroTranslationLeavesPointsUnchanged) {
-    const Mat4 t = Mat4::translation({0, 0, 0});
-    for (const Vec3& p : kSamplePoints) EXPECT_EQ(transform_point(t, p), p);
-}
-
 TEST(Mat4, ColumnMajorWithTranslationInTwelveToFourteen) {
     Mat4 t = Mat4::translation({10, 20, 30});
     EXPECT_EQ(t.m[12], 10.0f);
