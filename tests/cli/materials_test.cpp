@@ -324,20 +324,5 @@ TEST(MaterialsVerbs, LayersListAndSetVisibility) {
     EXPECT_TRUE(m.layer_visible(2));
 }
 
-// Without --in the verbs work on the sample townhouse, whose material use stats reports too.
-TEST(MaterialsVerbs, SampleModelAgreesWithStats) {
-    const CliRun stats = run_cli({"stats"});
-    const CliRun mats = run_cli({"materials"});
-    ASSERT_EQ(mats.exit_code, 0) << mats.err;
-    auto value_after = [](const std::string& text, const std::string& key) {
-        const std::size_t at = text.find(key);
-        EXPECT_NE(at, std::string::npos) << key;
-        const std::size_t from = at + key.size();
-        return text.substr(from, text.find_first_of(" \n", from) - from);
-    };
-    EXPECT_EQ(value_after(mats.out, "materials="), value_after(stats.out, " materials="));
-    EXPECT_EQ(value_after(mats.out, " unused="), value_after(stats.out, " mats_unused="));
-}
-
 }  // namespace
 }  // namespace korvan::test

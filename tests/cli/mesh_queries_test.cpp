@@ -228,17 +228,5 @@ TEST(MeshQueriesCli, EdgeLoopsRingsStripsAndVertexFans) {
         });
 }
 
-TEST(MeshQueriesCli, SampleModelAnswersWithoutIn) {
-    const CliRun stats = run_cli({"stats"});
-    const CliRun alive = run_cli({"faces-alive"});
-    ASSERT_EQ(stats.exit_code, 0);
-    ASSERT_EQ(alive.exit_code, 0);
-    const std::size_t at = stats.out.find(" faces=");
-    ASSERT_NE(at, std::string::npos);
-    const std::string faces = stats.out.substr(at + 7, stats.out.find(' ', at + 1) - at - 7);
-    EXPECT_EQ(alive.out.substr(0, alive.out.find('\n')), "count=" + faces);
-    EXPECT_EQ(run_cli({"faces-alive"}).out, alive.out);
-}
-
 }  // namespace
 }  // namespace korvan::test

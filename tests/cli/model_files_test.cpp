@@ -97,6 +97,22 @@ TEST(ModelFiles, StatsWithoutInDescribesTheSampleTownhouse) {
     EXPECT_NE(run.out.find("bbox=min=(0,0,0) max=(5,12,6.6) "), std::string::npos) << run.out;
     // Deterministic: a second run prints the same report.
     EXPECT_EQ(run_cli({"stats"}).out, run.out);
+
+    // Other verbs without --in read the same sample: their counts agree with the report.
+    const CliRun mats = run_cli({"materials"}), alive = run_cli({"faces-alive"});
+    ASSERT_EQ(mats.exit_code, 0) << mats.err;
+    ASSERT_EQ(alive.exit_code, 0) << alive.err;
+    ASSERT_NE(stat_value(run.out, "faces"), "");
+    const std::pair<std::string, std::string> agree[] = {
+        {stat_value(mats.out, "materials"), stat_value(run.out, "materials")},
+        {stat_value(mats.out, "unused"), stat_value(run.out, "mats_unused")},
+        {alive.out.substr(0, alive.out.find('\n')), "count=" + stat_value(run.out, "faces")},
+    };
+    for (const auto& [verb_says, stats_says] : agree) {
+        EXPECT_NE(stats_says, "");
+        EXPECT_EQ(verb_says, stats_says);
+    }
+    EXPECT_EQ(run_cli({"faces-alive"}).out, alive.out);
 }
 
 }  // namespace korvan::test
