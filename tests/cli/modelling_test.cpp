@@ -116,8 +116,6 @@ TEST(ModellingCli, SliceThenCapClosesTheUpperHalf) {
                             "Capped 1 loop(s) with 2 triangle(s): reversed=1 naked_before=4 "
                             "naked_after=0 volume=0.75, saved to \"c.korv\"\n",
                             "vol=0.75 faces=7"),
-                         refused({"face-pushpull", "--face", "0", "--distance", "1"},
-                                 "face-pushpull requires --out\n"),
                      });
 }
 
