@@ -137,6 +137,14 @@ void write_model(const std::filesystem::path& path, const Document& doc) {
     EXPECT_TRUE(io::write_document(path, doc)) << path;
 }
 
+std::vector<std::string> instance_definitions(const Document& doc) {
+    std::vector<std::string> ids;
+    for (const auto& child : doc.root().children) {
+        if (child->is_instance()) ids.push_back(child->definition_id);
+    }
+    return ids;
+}
+
 Mesh cube_mesh(float size) {
     Mesh m;
     std::array<VertexId, 8> v{};

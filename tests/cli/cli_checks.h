@@ -52,6 +52,9 @@ std::string read_file(const std::filesystem::path& path);
 Document load_model(const std::filesystem::path& path);
 void write_model(const std::filesystem::path& path, const Document& doc);
 
+// Definition ids of the root's instances, in child order.
+std::vector<std::string> instance_definitions(const Document& doc);
+
 // A closed axis-aligned cube from the origin to (size, size, size): faces bottom, top, -y,
 // +y, -x, +x; vertex i sits at the corner whose x, y, z bits are those of i.
 Mesh cube_mesh(float size = 1.0f);

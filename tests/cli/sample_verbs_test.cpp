@@ -14,14 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> instance_definitions(const Document& doc) {
-    std::vector<std::string> ids;
-    for (const auto& child : doc.root().children) {
-        if (child->is_instance()) ids.push_back(child->definition_id);
-    }
-    return ids;
-}
-
 // A generated house holds one instance and one definition per opening, three scenes and
 // closed solids; a shell has walls, slabs and a roof: far more faces than the storey boxes.
 DocCheck house(std::vector<std::string> openings, bool hollow) {

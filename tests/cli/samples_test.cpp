@@ -14,6 +14,7 @@
 #include "document/material_library.h"
 #include "io/korv_reader.h"
 #include "io/korv_writer.h"
+#include "tests/cli/cli_checks.h"
 #include "tests/support/solid_checks.h"
 
 namespace korvan::cli {
@@ -51,14 +52,6 @@ void expect_all_closed(const Document& doc) {
         SCOPED_TRACE(def.id);
         test::expect_closed_solids(def.mesh);
     }
-}
-
-std::vector<std::string> instance_definitions(const Document& doc) {
-    std::vector<std::string> ids;
-    for (const auto& child : doc.root().children) {
-        if (child->is_instance()) ids.push_back(child->definition_id);
-    }
-    return ids;
 }
 
 TEST(SampleTownhouse, EverySolidIsClosedWithPositiveVolume) {
@@ -174,7 +167,7 @@ TEST(SampleTownhouse, OpeningsFollowTheFlagsAndStoreys) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const Document doc = townhouse(row.params, row.with_openings);
-        EXPECT_EQ(instance_definitions(doc), row.instances);
+        EXPECT_EQ(test::instance_definitions(doc), row.instances);
         EXPECT_EQ(doc.definitions().size(), row.instances.size());
         const std::int32_t tag = doc.find_tag("Openings");
         EXPECT_EQ(tag >= 0, row.with_openings);
@@ -314,7 +307,7 @@ TEST(SampleVilla, EverySolidIsClosedAndScenesFollowThePool) {
         EXPECT_EQ(test::piece_volumes(doc.root().mesh).size(), row.pieces);
         EXPECT_EQ(doc.scenes().size(), row.scenes);
         // Door, two windows per storey, one balcony window per upper storey, wing window.
-        EXPECT_EQ(instance_definitions(doc).size(), 1u + 4u + 1u + 1u);
+        EXPECT_EQ(test::instance_definitions(doc).size(), 1u + 4u + 1u + 1u);
         EXPECT_EQ(doc.definitions().size(), 3u);
     }
     VillaSpec bad = kGenVilla;
