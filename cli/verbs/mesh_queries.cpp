@@ -163,28 +163,36 @@ int run_faces_by_state(const VerbCall& call) {
     });
 }
 
-int run_faces_mat(const VerbCall& call) {
-    const Given<std::uint32_t>& mat = call.options.mat;
-    if (!mat.given) return refuse(call, "--mat M is required");
+namespace {
+
+// faces-mat and faces-layer: the faces carrying one id, the id and their area.
+template <class Select>
+int faces_with_id(const VerbCall& call, const Given<std::uint32_t>& id, std::string_view key,
+                  Select&& select) {
+    if (!id.given) {
+        return refuse(call, key == "mat" ? "--mat M is required" : "--layer L is required");
+    }
     return on_root_mesh(call, [&](Mesh& mesh) {
-        const std::vector<FaceId> faces = mesh.faces_with_material(mat.value);
-        std::string extra;
-        append_key(extra, " mat", std::uint64_t{mat.value});
+        const std::vector<FaceId> faces = select(mesh, id.value);
+        std::string extra(" ");
+        append_key(extra, key, std::uint64_t{id.value});
         append_key(extra, " area", mesh.area_of_faces(faces));
         return print_face_list(faces, extra);
     });
 }
 
-int run_faces_layer(const VerbCall& call) {
-    const Given<std::uint32_t>& layer = call.options.layer;
-    if (!layer.given) return refuse(call, "--layer L is required");
-    return on_root_mesh(call, [&](Mesh& mesh) {
-        const std::vector<FaceId> faces = mesh.faces_with_layer(layer.value);
-        std::string extra;
-        append_key(extra, " layer", std::uint64_t{layer.value});
-        append_key(extra, " area", mesh.area_of_faces(faces));
-        return print_face_list(faces, extra);
+}  // namespace
+
+int run_faces_mat(const VerbCall& call) {
+    return faces_with_id(call, call.options.mat, "mat", [](const Mesh& mesh, std::uint32_t mat) {
+        return mesh.faces_with_material(mat);
     });
+}
+
+int run_faces_layer(const VerbCall& call) {
+    return faces_with_id(
+        call, call.options.layer, "layer",
+        [](const Mesh& mesh, std::uint32_t layer) { return mesh.faces_with_layer(layer); });
 }
 
 int run_faces_aabb(const VerbCall& call) {
