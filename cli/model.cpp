@@ -8,6 +8,7 @@
 #include "cli/samples/fallback_model.h"
 #include "io/korv_reader.h"
 #include "io/korv_writer.h"
+#include "platform/atomic_file.h"
 
 namespace korvan::cli {
 
@@ -28,7 +29,7 @@ bool save_document(const Document& doc, const std::filesystem::path& path) {
     std::error_code ec;
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
     if (ec || !io::write_document(path, doc)) {
-        write_err("Failed to save: " + quoted_path(path) + '\n');
+        write_err("Failed to save: " + quoted_path(path) + platform::write_error_suffix() + '\n');
         return false;
     }
     return true;

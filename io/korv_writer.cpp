@@ -1,7 +1,8 @@
 #include "io/korv_writer.h"
 
+#include "platform/atomic_file.h"
+
 #include <algorithm>
-#include <fstream>
 #include <string_view>
 #include <system_error>
 
@@ -10,6 +11,7 @@
 #include "document/mesh_copy.h"
 #include "io/korv_mesh_writer.h"
 #include "io/korv_text.h"
+#include "platform/atomic_file.h"
 
 // Document level of the .korv writer. Optional blocks appear only when they hold something
 // other than defaults, so a simple model's file stays as it was before those blocks existed.
@@ -319,17 +321,7 @@ std::string format_document(const Document& doc, const Mesh* root_mesh) {
 }
 
 bool write_document(const std::filesystem::path& path, const Document& doc, const Mesh* root_mesh) {
-    const std::string text = format_document(doc, root_mesh);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (out.fail()) {
-        std::error_code ec;
-        std::filesystem::remove(path, ec);
-        return false;
-    }
-    return true;
+    return platform::write_file_atomic(path, format_document(doc, root_mesh));
 }
 
 }  // namespace korvan::io

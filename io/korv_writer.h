@@ -18,9 +18,9 @@ namespace korvan::io {
 // own mesh.
 std::string format_document(const Document& doc, const Mesh* root_mesh = nullptr);
 
-// Builds the whole file in memory, then writes it to path in one call; no temporary file.
-// True only when the file opened, every byte was written and it closed without error. A
-// failed write removes what it left, so the path never holds part of a model.
+// Builds the whole file in memory, then writes it whole or not at all (platform's atomic
+// writer): on failure the old file at path keeps its bytes and platform::last_write_error()
+// says why.
 bool write_document(const std::filesystem::path& path, const Document& doc,
                     const Mesh* root_mesh = nullptr);
 

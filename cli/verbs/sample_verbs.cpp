@@ -20,6 +20,7 @@
 #include "document/component_placer.h"
 #include "document/material_library.h"
 #include "io/korv_writer.h"
+#include "platform/atomic_file.h"
 
 // The sample-model generators and the component placement verbs.
 //
@@ -51,7 +52,8 @@ int write_sample(const VerbCall& call, const Document& doc) {
     std::error_code ec;
     if (out.has_parent_path()) std::filesystem::create_directories(out.parent_path(), ec);
     if (ec || !io::write_document(out, doc)) {
-        write_err("Failed to write Session " + quoted_path(out) + '\n');
+        write_err("Failed to write Session " + quoted_path(out) + platform::write_error_suffix() +
+                  '\n');
         return kExitFailure;
     }
     write_out("Wrote Session " + quoted_path(out) + '\n');
