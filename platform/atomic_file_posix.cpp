@@ -35,6 +35,7 @@ thread_local std::string t_last_error;
 thread_local Fault t_fault;
 thread_local int t_write_count = 0;
 std::size_t g_chunk_bytes = kDefaultChunkBytes;
+void (*g_after_write)() = nullptr;
 
 // True when the test seam asks this step to fail now; sets errno like the real call would.
 bool injected(WriteStep step) {
@@ -149,6 +150,7 @@ bool AtomicFile::write(std::string_view data) {
             return false;
         }
         data.remove_prefix(static_cast<std::size_t>(n));
+        if (g_after_write) g_after_write();
     }
     return true;
 }
@@ -214,6 +216,8 @@ void clear_write_fault() { t_fault = {}; }
 void set_write_chunk_bytes(std::size_t bytes) {
     g_chunk_bytes = bytes == 0 ? kDefaultChunkBytes : bytes;
 }
+
+void set_after_write_hook(void (*hook)()) { g_after_write = hook; }
 
 }  // namespace testing
 }  // namespace korvan::platform

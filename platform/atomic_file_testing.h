@@ -17,4 +17,8 @@ void clear_write_fault();
 // Size of the pieces the writer hands to write(2); tests shrink it to get several writes.
 void set_write_chunk_bytes(std::size_t bytes);
 
+// Called after every successful write(2) of the calling process (nullptr: none); lets a test
+// stop a writer half-way through a file.
+void set_after_write_hook(void (*hook)());
+
 }  // namespace korvan::platform::testing
