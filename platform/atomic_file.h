@@ -25,7 +25,7 @@ const std::string& last_write_error();
 // For writers that produce their output piece by piece (large exports): open, append, then
 // commit. Destroying an uncommitted file removes the temporary and leaves the target alone.
 class AtomicFile {
-public:
+  public:
     AtomicFile() = default;
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
@@ -41,7 +41,7 @@ public:
     void abort();
     bool is_open() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_ = -1;
     bool failed_ = false;
     unsigned mode_ = 0;

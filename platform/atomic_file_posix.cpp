@@ -113,8 +113,8 @@ bool AtomicFile::open(const std::filesystem::path& path) {
     struct stat old {};
     mode_ = ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : new_file_mode();
 
-    std::string name = (folder_of(target_) / ("." + target_.filename().string() + ".XXXXXX"))
-                           .string();
+    std::string name =
+        (folder_of(target_) / ("." + target_.filename().string() + ".XXXXXX")).string();
     if (injected(WriteStep::kOpen)) {
         set_error_from_errno(errno);
         return false;

@@ -82,7 +82,8 @@ TEST(ModelFiles, LoadAndSaveFailuresSaySo) {
                     "Failed to load \"other.korv\": This is not a Korvan model: the file does not "
                     "start with the KORVAN header.\n"),
             refused({"stats", "house.SKP"}, "Failed to read SketchUp \"house.SKP\"\n"),
-            refused({"new", "--out", "blocker/a.korv"}, "Failed to save: \"blocker/a.korv\"\n"),
+            refused({"new", "--out", "blocker/a.korv"},
+                    "Failed to save: \"blocker/a.korv\": Not a directory\n"),
         });
 }
 

@@ -1,7 +1,5 @@
 // The atomic writer's promise: whatever fails, and whenever the process dies, the target holds
 // either its old bytes or the new ones, whole, and no temporary is left beside it.
-#include "platform/atomic_file.h"
-
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -15,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/atomic_file_testing.h"
 #include "tests/support/cli_runner.h"
 
@@ -219,10 +218,10 @@ TEST(AtomicFile, FullDiskKeepsTheModelEditedInPlace) {
         {"faces-array", "--face", "0", "--count", "1", "--step", "0,0,1", "--out", "h.korv"}, dir);
     ASSERT_EQ(made.exit_code, 0) << made.err;
     const std::string before = read_all(dir / "h.korv");
-    const test::CliRun grown = test::run_cli(
-        {"faces-array", "--in", "h.korv", "--face", "0", "--count", "5000", "--step", "0,0,1",
-         "--out", "h.korv"},
-        dir);
+    const test::CliRun grown =
+        test::run_cli({"faces-array", "--in", "h.korv", "--face", "0", "--count", "5000", "--step",
+                       "0,0,1", "--out", "h.korv"},
+                      dir);
     EXPECT_EQ(grown.exit_code, 1);
     EXPECT_EQ(grown.err, "Failed to save: \"h.korv\": No space left on device\n");
     EXPECT_EQ(read_all(dir / "h.korv"), before);
