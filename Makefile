@@ -6,9 +6,10 @@ BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz clean
+.PHONY: all deps configure build run test install test-sanitize bench fuzz clean
 
 all: build
 
@@ -29,6 +30,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# bin/korvan_cli, share/korvan/assets, the manual page and the shell completions under PREFIX.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVAN_SANITIZE=ON $(CMAKE_FLAGS)
