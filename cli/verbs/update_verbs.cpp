@@ -286,14 +286,21 @@ int run_update_sign(int argc, char** argv) {
 
     const fs::path dir = *args.value("--out");
     const fs::path json_path = dir / "latest.json", sig_path = dir / "latest.json.sig";
-    fs::create_directories(dir, ec);
+    const bool made_dir = fs::create_directories(dir, ec);
+    // A refusal leaves nothing behind, not even the folder this run made for the files.
+    auto remove_written = [&] {
+        remove_quietly(json_path);
+        remove_quietly(sig_path);
+        if (made_dir) remove_quietly(dir);
+    };
     if (!platform::write_file_atomic(json_path, bytes)) {
-        return fail(kVerb,
-                    "cannot write " + quoted_path(json_path) + platform::write_error_suffix());
+        const std::string cause = platform::write_error_suffix();
+        remove_written();
+        return fail(kVerb, "cannot write " + quoted_path(json_path) + cause);
     }
     if (!platform::write_file_atomic(sig_path, *signature)) {
         const std::string cause = platform::write_error_suffix();
-        remove_quietly(json_path);
+        remove_written();
         return fail(kVerb, "cannot write " + quoted_path(sig_path) + cause);
     }
 
@@ -316,8 +323,7 @@ int run_update_sign(int argc, char** argv) {
         }
     }
     if (!problem.empty()) {
-        remove_quietly(json_path);
-        remove_quietly(sig_path);
+        remove_written();
         return fail(kVerb, "SELF-CHECK FAILED -- " + problem +
                                ". The app would refuse this release; latest.json and "
                                "latest.json.sig were removed. Do NOT publish.");

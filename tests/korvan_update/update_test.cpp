@@ -159,7 +159,8 @@ TEST(UpdateSignature, RoundTripsAndRefusesEveryAlteration) {
         {"zero", zero, key->public_hex},
         {"r = n", order_as_r, key->public_hex},
         {"not hex", "g" + sig->substr(1), key->public_hex},
-        {"key off the curve", *sig, key->public_hex.substr(0, 127) + "0"},
+        {"key off the curve", *sig,
+         key->public_hex.substr(0, 127) + (key->public_hex.back() == '0' ? "1" : "0")},
         {"private key as public", *sig, key->private_hex.text},
     };
     for (const auto& r : refused) {
