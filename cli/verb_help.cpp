@@ -296,7 +296,8 @@ void append_verb_help(std::string& out, const VerbSpec& verb) {
 }
 
 std::string unknown_verb_line(std::string_view typed) {
-    const std::vector<std::string_view> names = verb_names();
+    std::vector<std::string_view> names = verb_names();
+    names.insert(names.end(), {"help", "version", "completion"});  // the front end's own words
     std::string line = "korvan_cli: unknown verb '";
     line.append(typed).append("'");
     if (const auto near = suggest(typed, names); !near.empty()) {

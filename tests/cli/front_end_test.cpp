@@ -119,6 +119,7 @@ TEST(FrontEnd, UnknownVerbKeepsUsageAndExitAndHintsOnStderr) {
         {{"face-pushpul", "--face", "1"},
          "korvan_cli: unknown verb 'face-pushpul'; did you mean 'face-pushpull'?\n"},
         {{"zzzzzzzzzzzz"}, "korvan_cli: unknown verb 'zzzzzzzzzzzz'\n"},
+        {{"hepl"}, "korvan_cli: unknown verb 'hepl'; did you mean 'help'?\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[0]);
