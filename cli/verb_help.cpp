@@ -243,8 +243,10 @@ std::string option_description(const VerbSpec& verb, const SynopsisOption& optio
             out = kind_words(reading.kind);
         }
         std::string fallback = default_text(*reading.slot);
-        if (option.name == "--out" && (verb.marks & (kRequiresOut | kDryRun | kWriteBack))) {
-            fallback.clear();  // the marks below say what absent means
+        // Only the render verbs write into the record's "korvan_out" when --out is absent;
+        // every other verb goes by whether --out was given, and the marks say what then.
+        if (option.name == "--out" && !verb_in_scope(VerbScope::kRender, verb.name)) {
+            fallback.clear();
         }
         if (!fallback.empty()) out.append(", default ").append(fallback);
     }
