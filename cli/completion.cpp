@@ -60,12 +60,6 @@ ValueAction action_for(const VerbSpec& verb, const SynopsisOption& option) {
     return action;
 }
 
-// A flag is an option whose synopsis shows no value and whose table row (if any) agrees.
-bool takes_value(const VerbSpec& verb, const SynopsisOption& option) {
-    const std::string description = option_description(verb, option);
-    return !option.placeholder.empty() && !description.starts_with("flag");
-}
-
 CompletionData collect() {
     CompletionData data;
     data.verbs = joined(verb_names());
@@ -74,7 +68,7 @@ CompletionData collect() {
         VerbCompletion entry{verb.name, "--help", (verb.marks & kBareFile) != 0};
         for (const SynopsisOption& option : synopsis_options(verb.synopsis)) {
             entry.options.append(" ").append(option.name);
-            if (!takes_value(verb, option)) continue;
+            if (!option_takes_value(verb, option)) continue;
             data.values[option.name].verbs_by_action[action_for(verb, option)].push_back(verb.name);
         }
         data.per_verb.push_back(std::move(entry));
@@ -284,7 +278,7 @@ void append_fish(std::string& out, const CompletionData& data) {
         for (const SynopsisOption& option : synopsis_options(verb.synopsis)) {
             out.append("complete -c korvan_cli -n ").append(when).append(" -l ");
             out.append(option.name.substr(2));
-            if (takes_value(verb, option)) {
+            if (option_takes_value(verb, option)) {
                 const ValueAction action = action_for(verb, option);
                 switch (action.kind) {
                     case ValueAction::kNothing:

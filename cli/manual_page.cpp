@@ -31,14 +31,12 @@ void append_verb(std::string& out, const VerbSpec& verb) {
     out.append(".TP\n\\fB").append(roff(verb.name)).append("\\fR");
     if (!verb.synopsis.empty()) out.append(" ").append(roff(verb.synopsis));
     out += '\n';
+    // The help's lines continue one another: roff fills them into one paragraph.
     std::string_view help = verb.help;
-    bool first = true;
     while (!help.empty()) {
         const std::size_t end = std::min(help.find('\n'), help.size());
-        if (!first) out.append(".br\n");
         out.append(roff(help.substr(0, end))).push_back('\n');
         help.remove_prefix(std::min(end + 1, help.size()));
-        first = false;
     }
     if (const std::vector<std::string> marks = mark_phrases(verb); !marks.empty()) {
         out.append(".br\n\\fIMarks:\\fR ");
@@ -50,7 +48,7 @@ void append_verb(std::string& out, const VerbSpec& verb) {
     }
     const std::vector<SynopsisOption> options = synopsis_options(verb.synopsis);
     if (options.empty()) return;
-    out.append(".RS\n");
+    out.append(".RS\n.PD 0\n");
     for (const SynopsisOption& o : options) {
         out.append(".IP \"\\fB").append(roff(o.name)).append("\\fR");
         if (!o.placeholder.empty()) out.append(" \\fI").append(roff(o.placeholder)).append("\\fR");
@@ -58,7 +56,7 @@ void append_verb(std::string& out, const VerbSpec& verb) {
         const std::string description = option_description(verb, o);
         if (!description.empty()) out.append(roff(description)).push_back('\n');
     }
-    out.append(".RE\n");
+    out.append(".PD\n.RE\n");
 }
 
 }  // namespace

@@ -196,6 +196,14 @@ std::vector<std::string_view> option_words(const VerbSpec& verb, const SynopsisO
     return placeholder_words(option.placeholder);
 }
 
+bool option_takes_value(const VerbSpec& verb, const SynopsisOption& option) {
+    if (const OptionRow* row = table_row(verb, option.name)) {
+        const ValueKind kind = reading_for(*row, verb.name).kind;
+        return kind != ValueKind::kFlag && kind != ValueKind::kNone;
+    }
+    return !option.placeholder.empty();
+}
+
 bool option_takes_path(const VerbSpec& verb, const SynopsisOption& option) {
     if (const OptionRow* row = table_row(verb, option.name)) {
         return reading_for(*row, verb.name).kind == ValueKind::kPath;

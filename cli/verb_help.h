@@ -31,6 +31,10 @@ std::vector<std::string_view> placeholder_words(std::string_view placeholder);
 // its synopsis spells out. Empty for free values.
 std::vector<std::string_view> option_words(const VerbSpec& verb, const SynopsisOption& option);
 
+// Whether `option` consumes the next argument: its table row says so, or, for the verbs
+// that read their own arguments, the synopsis shows a placeholder after it.
+bool option_takes_value(const VerbSpec& verb, const SynopsisOption& option);
+
 // Whether the value after `option` names a file, as the option table types it (or, for the
 // verbs that read their own arguments, as the placeholder reads: FILE, DIR, *.korv...).
 bool option_takes_path(const VerbSpec& verb, const SynopsisOption& option);
