@@ -13,6 +13,7 @@
 #include "cli/verbs/model_files.h"
 #include "cli/verbs/modelling.h"
 #include "cli/verbs/sample_verbs.h"
+#include "cli/verbs/update_verbs.h"
 
 namespace korvan::cli {
 namespace {
@@ -32,21 +33,21 @@ constexpr VerbSpec kVerbs[] = {
      "make a release key pair (ECDSA P-256): the private half as 192 hex digits (X,Y,d), the\n"
      "public half as 128 hex digits (X,Y), which is also printed (generate_key_pair)\n"
      "never overwrites an existing private key file; refuses one file for both halves; exit 1",
-     nullptr, run_argv_not_built},
+     nullptr, run_update_keygen},
     {"update-sign", kOwnArgs | kRequiresOut,
      "--installer FILE --version V --url URL --key PRIVATE_FILE --out DIR "
      "[--notes TEXT | --notes-file FILE] [--allow-insecure-url]",
      "write latest.json and latest.json.sig for an installer into DIR (sign_manifest), then\n"
      "read both back and evaluate() them as an installed copy would; a failed self-check\n"
      "removes both files (\"Do NOT publish\"); every refusal exits 1 with nothing left behind",
-     nullptr, run_argv_not_built},
+     nullptr, run_update_sign},
     {"update-verify", kOwnArgs,
      "--manifest FILE --sig FILE [--public-key HEX | --public-key-file FILE] [--running V] "
      "[--allow-insecure-url]",
      "run an installed copy's decision (evaluate) on a manifest and its signature; the key\n"
      "defaults to the build's release key, --running to 0.0.0\n"
      "exit 0 for the verdicts Newer and UpToDate, 1 for Invalid",
-     nullptr, run_argv_not_built},
+     nullptr, run_update_verify},
     {"mcp", kOwnArgs, "",
      "Model Context Protocol server over standard input and output (JSON-RPC 2.0, one message\n"
      "per line): korvan_help returns this text, korvan_run runs one verb as a child process",

@@ -52,7 +52,7 @@ constexpr std::string_view kNotBuiltYet =
     "round-edges shape-bend shape-bend-plan shape-bender "
     "skeleton-roof soft-move split-vertex still "
     "sweep-profile tavikscale terrain-extrude thicken thinwall-demo tile-face toggle-tags "
-    "townhouse truebend turn-edge update-keygen update-sign update-verify "
+    "townhouse truebend turn-edge "
     "villa weld-verts window-joinery";
 
 std::set<std::string_view> words(std::string_view text) {

@@ -143,6 +143,29 @@ TEST(AtomicFile, SymbolicLinksAndPermissions) {
     EXPECT_EQ(mode_of(dir / "fresh"), 0640u);
 }
 
+// Key files: the mode asked for from the start, whatever the umask or the old file's mode,
+// and a file that must never replace another leaves the existing one alone.
+TEST(AtomicFile, ExplicitModeAndKeepExisting) {
+    const fs::path dir = test::fresh_temp_dir();
+    const WriteOptions secret{0600u, true};
+    const mode_t saved = ::umask(0);
+    const bool wrote = write_file_atomic(dir / "k.priv", "secret", secret);
+    ::umask(saved);
+    ASSERT_TRUE(wrote);
+    EXPECT_EQ(mode_of(dir / "k.priv"), 0600u);
+
+    EXPECT_FALSE(write_file_atomic(dir / "k.priv", "other", secret));
+    EXPECT_EQ(last_write_error(), std::generic_category().message(EEXIST));
+    EXPECT_EQ(read_all(dir / "k.priv"), "secret");
+    EXPECT_TRUE(others(dir, {"k.priv"}).empty());
+
+    put(dir / "open", "old");
+    ::chmod((dir / "open").c_str(), 0644);
+    ASSERT_TRUE(write_file_atomic(dir / "open", "new", WriteOptions{0600u, false}));
+    EXPECT_EQ(read_all(dir / "open"), "new");
+    EXPECT_EQ(mode_of(dir / "open"), 0600u);
+}
+
 // A writer killed between two of its writes must leave the old file untouched.
 int g_hook_pipe = -1;
 void stop_after_first_write() {
