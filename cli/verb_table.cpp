@@ -13,6 +13,7 @@
 #include "cli/verbs/model_files.h"
 #include "cli/verbs/modelling.h"
 #include "cli/verbs/sample_verbs.h"
+#include "cli/verbs/shaping.h"
 
 namespace korvan::cli {
 namespace {
@@ -100,7 +101,7 @@ constexpr VerbSpec kVerbs[] = {
      "stair generator: picks riser count, riser and going to the stair rules of TCVN 4451 and\n"
      "QCVN 04-1 (solve_stair; default rise 3.3 m), then builds the stair; --solve-only prints\n"
      "the solution and writes nothing; no code-legal stair: the reason on stderr, exit 2",
-     run_not_built},
+     run_gen_stair},
     {"gen-wall", 0,
      "--wall-path POINTS [--wall-closed] [--wall-height H] [--wall-thickness T] "
      "[--wall-style NAME] [--wall-justify left|center|right] [--wall-door DOOR] "
@@ -685,7 +686,7 @@ constexpr VerbSpec kVerbs[] = {
      "bend, taper, twist, shear, radial-twist or radial-bend the selection in a frame fitted\n"
      "to it (deform_faces); \"deform requires --kind\", \"deform requires --amount\";\n"
      "\"deform: the selection has no bounding box to fit a frame to\" (exit 1)",
-     run_not_built},
+     run_deform},
     {"soft-move", kBareFile,
      "[file.korv | --in file.korv] --verts N0,N1,...|--faces N0,N1,... --soft-delta X,Y,Z "
      "[--soft-radius F] [--soft-curve linear|smooth|sharp|constant] [--soft-metric surface|space] "
@@ -693,7 +694,7 @@ constexpr VerbSpec kVerbs[] = {
      "move handle vertices by --soft-delta and drag their neighbourhood, weighted by distance\n"
      "along the surface or in space (SoftMoveVerticesCommand); no handles or a refused field:\n"
      "exit 1; a zero delta is not a refusal; writes only with --out",
-     run_not_built},
+     run_soft_move},
     {"shape-bend", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --path \"X,Y,Z X,Y,Z ...\" --out file.korv",
      "bend the selection so a straight reference line follows the drawn --path\n"
