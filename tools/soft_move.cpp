@@ -165,25 +165,39 @@ void SoftMoveVerticesCommand::redo() {
     field_ = soft_move_field(*mesh, index.get(), handles_, options_);
     if (!field_.ok || delta_ == Vec3{}) return;
 
-    journal_ = std::make_unique<MeshJournal>();
+    // Which vertices move, and the faces around them, are settled before anything moves:
+    // the index still describes the mesh as it is, and asking it again after the move would
+    // rebuild every chunk the drag touched a second time.
+    struct Step {
+        VertexId vertex;
+        Vec3 step;
+        float travel;
+        float distance;
+    };
+    std::vector<Step> steps;
     std::vector<VertexId> moved;
+    for (const SoftInfluence& s : field_.influenced) {
+        const Vec3 step = delta_ * s.weight;
+        const float travel = length(step);
+        if (!(travel > options_.move_epsilon)) continue;
+        steps.push_back({s.vertex, step, travel, s.distance});
+        moved.push_back(s.vertex);
+    }
+    if (steps.empty()) return;
+    const std::vector<FaceId> around = index->faces_using_vertices(moved);
+
+    journal_ = std::make_unique<MeshJournal>();
     {
         const ScopedMeshJournal guard(*mesh, *journal_);
         double total = 0.0;
-        for (const SoftInfluence& s : field_.influenced) {
-            const Vec3 step = delta_ * s.weight;
-            const float travel = length(step);
-            if (!(travel > options_.move_epsilon)) continue;
-            mesh->vertex_mut(s.vertex).position += step;
-            moved.push_back(s.vertex);
-            total += travel;
-            max_move_ = std::max(max_move_, travel);
+        for (const Step& s : steps) {
+            mesh->vertex_mut(s.vertex).position += s.step;
+            total += s.travel;
+            max_move_ = std::max(max_move_, s.travel);
             farthest_moved_ = std::max(farthest_moved_, s.distance);
         }
         total_move_ = static_cast<float>(total);
-        if (!moved.empty()) {
-            for (const FaceId f : mesh->faces_using_vertices(moved)) mesh->recompute_face_normal(f);
-        }
+        for (const FaceId f : around) mesh->recompute_face_normal(f);
     }
     moved_ = moved.size();
     applied_ = moved_ > 0;
