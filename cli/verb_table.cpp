@@ -8,6 +8,7 @@
 #include "cli/verbs/document_verbs.h"
 #include "cli/verbs/edge_edits.h"
 #include "cli/verbs/face_edits.h"
+#include "cli/verbs/local_topology.h"
 #include "cli/verbs/materials.h"
 #include "cli/verbs/mesh_queries.h"
 #include "cli/verbs/model_files.h"
@@ -621,37 +622,37 @@ constexpr VerbSpec kVerbs[] = {
      "[file.korv | --in file.korv] --edge E [--tolerance T] --out file.korv",
      "flip the diagonal of two triangles (turn_edge, TurnEdgeCommand); prints linked=N;\n"
      "refuses invalid-edge, naked-edge, not-triangles, non-planar, non-convex, duplicate-edge",
-     run_not_built},
+     run_turn_edge},
     {"edge-collapse", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --edge E [--target midpoint|first|second] --out file.korv",
      "contract an edge under the link condition (collapse_edge, CollapseEdgeCommand); prints\n"
      "linked=N; refuses link-condition, boundary-pinch, too-few-vertices and the like",
-     run_not_built},
+     run_edge_collapse},
     {"edge-dissolve", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --edge E [--tolerance T] --out file.korv",
      "merge the two coplanar faces across an edge (dissolve_edge, DissolveEdgeCommand); prints\n"
      "linked=N; refuses naked-edge, not-coplanar, shared-twice",
-     run_not_built},
+     run_edge_dissolve},
     {"edge-split-welded", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --edge E [--t T] --out file.korv",
      "split an edge without opening a seam (split_edge_welded, SplitEdgeWeldedCommand); prints\n"
      "linked=N; refuses a dead or zero-length edge and t outside (0,1)",
-     run_not_built},
+     run_edge_split_welded},
     {"make-planar", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --faces N0,N1,... --out file.korv",
      "project each listed face onto its least-squares plane (make_planar, MakePlanarCommand);\n"
      "reports the worst deviation before and after",
-     run_not_built},
+     run_make_planar},
     {"weld-verts", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --verts N0,N1,... [--tolerance T] --out file.korv",
      "weld only the listed vertices within --tolerance (weld_selected_vertices); when no two\n"
      "were close: \"weld-verts merged nothing: ...\" (not weld-vertices, which welds them all)",
-     run_not_built},
+     run_weld_verts},
     {"split-vertex", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --vertex V [--faces N0,N1,...] --out file.korv",
      "pull a shared vertex apart (split_vertex, SplitVertexCommand): the listed faces get a\n"
      "copy, or without --faces every fan face after the first; refuses the whole fan",
-     run_not_built},
+     run_split_vertex},
     {"chamfer-edges", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --edge-ids N0,N1,... [--setback S] --out file.korv",
      "chamfer the listed edges in one pass (ChamferEdgesCommand, --setback default 0.02 m)",

@@ -30,8 +30,8 @@ constexpr std::string_view kNotBuiltYet =
     "clear-textures contour-check "
     "contour-join "
     "crop-to-boundary deep-unhide "
-    "drape edge-collapse edge-dissolve edge-grid-divide "
-    "edge-split-welded explode-all export-bmp export-dxf "
+    "drape edge-grid-divide "
+    "explode-all export-bmp export-dxf "
     "export-gltf export-obj export-ply export-stl facade-screen "
     "face-maker "
     "faces-export-obj "
@@ -41,7 +41,7 @@ constexpr std::string_view kNotBuiltYet =
     "import-image import-korvan import-obj import-ply import-skp import-stl "
     "jpp "
     "list-profiles loft loose-to-groups magnet "
-    "make-planar massing-chain merge-buildings mesh-boolean mesh-check "
+    "massing-chain merge-buildings mesh-boolean mesh-check "
     "move-to-plane move-to-z nest-boards nest-sheet "
     "openings-demo orix-delete-tagged orix-explode orix-isolate orix-purge orix-rename "
     "ortho-set panel-dowels panel-emit panel-groove panel-mortise panel-rabbet "
@@ -50,10 +50,10 @@ constexpr std::string_view kNotBuiltYet =
     "quick-rotate quick-tags railing remove-lines render "
     "replace-component replace-material reset-axis road-profile round-check "
     "round-edges shape-bend shape-bend-plan shape-bender "
-    "skeleton-roof split-vertex still "
+    "skeleton-roof still "
     "sweep-profile tavikscale terrain-extrude thicken thinwall-demo tile-face toggle-tags "
-    "townhouse truebend turn-edge update-keygen update-sign update-verify "
-    "villa weld-verts window-joinery";
+    "townhouse truebend update-keygen update-sign update-verify "
+    "villa window-joinery";
 
 std::set<std::string_view> words(std::string_view text) {
     std::set<std::string_view> out;
