@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "core/mesh.h"
@@ -30,6 +31,13 @@ Mesh dressed_strip() {
     return m;
 }
 
+// Vertex positions and life, without the records' padding bytes.
+std::vector<std::pair<Vec3, bool>> vertex_state(const Mesh& m) {
+    std::vector<std::pair<Vec3, bool>> out;
+    for (const Vertex& v : m.vertices()) out.emplace_back(v.position, v.alive);
+    return out;
+}
+
 DeformParams fitted(const Mesh& m, DeformKind kind, float amount) {
     DeformParams p;
     p.kind = kind;
@@ -47,11 +55,11 @@ TEST(Deform, OnlyPositionsChangeAndZeroIsTheIdentity) {
         const Mesh original = dressed_strip();
         Mesh zero = original;
         EXPECT_EQ(deform_faces(zero, {}, fitted(zero, kind, 0.0f)), 0u);
-        EXPECT_EQ(bytes_of(zero.vertices()), bytes_of(original.vertices()));
+        EXPECT_EQ(vertex_state(zero), vertex_state(original));
 
         Mesh m = original;
         EXPECT_GT(deform_faces(m, {}, fitted(m, kind, 0.7f)), 0u);
-        EXPECT_NE(bytes_of(m.vertices()), bytes_of(original.vertices()));
+        EXPECT_NE(vertex_state(m), vertex_state(original));
         EXPECT_EQ(bytes_of(m.half_edges()), bytes_of(original.half_edges()));
         EXPECT_EQ(bytes_of(m.edges()), bytes_of(original.edges()));
         EXPECT_EQ(m.naked_edge_count(), original.naked_edge_count());
