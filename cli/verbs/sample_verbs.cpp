@@ -43,23 +43,6 @@ bool has_extension(const std::filesystem::path& path, std::string_view ext) {
     return actual == ext;
 }
 
-// Writes a generated model by the --out rules shared by the four generator verbs. Only the
-// native-file form exists so far: the OBJ and directory forms need the OBJ writer and the
-// beauty render, and answer "not built yet" before anything is written.
-int write_sample(const VerbCall& call, const Document& doc) {
-    const std::filesystem::path& out = call.options.out.value;
-    if (!has_extension(out, ".korv")) return run_not_built(call);
-    std::error_code ec;
-    if (out.has_parent_path()) std::filesystem::create_directories(out.parent_path(), ec);
-    if (ec || !io::write_document(out, doc)) {
-        write_err("Failed to write Session " + quoted_path(out) + platform::write_error_suffix() +
-                  '\n');
-        return kExitFailure;
-    }
-    write_out("Wrote Session " + quoted_path(out) + '\n');
-    return kExitOk;
-}
-
 // The size options both generators share; the defaults differ per building.
 template <class Params>
 Params with_size_options(Params params, const Options& o) {
@@ -100,6 +83,22 @@ std::string missing_definition(std::string_view id) {
 }
 
 }  // namespace
+
+// Only the native-file form exists so far: the OBJ and directory forms need the OBJ writer and the
+// beauty render, and answer "not built yet" before anything is written.
+int write_sample(const VerbCall& call, const Document& doc) {
+    const std::filesystem::path& out = call.options.out.value;
+    if (!has_extension(out, ".korv")) return run_not_built(call);
+    std::error_code ec;
+    if (out.has_parent_path()) std::filesystem::create_directories(out.parent_path(), ec);
+    if (ec || !io::write_document(out, doc)) {
+        write_err("Failed to write Session " + quoted_path(out) + platform::write_error_suffix() +
+                  '\n');
+        return kExitFailure;
+    }
+    write_out("Wrote Session " + quoted_path(out) + '\n');
+    return kExitOk;
+}
 
 int run_townhouse_generator(const VerbCall& call) {
     const TownhouseSpec params = townhouse_params(call);
