@@ -41,7 +41,7 @@ constexpr std::string_view kNotBuiltYet =
     "import-image import-korvan import-obj import-ply import-skp import-stl "
     "jpp "
     "list-profiles loft loose-to-groups magnet "
-    "make-planar massing-chain merge-buildings mesh-boolean mesh-check "
+    "make-planar massing-chain merge-buildings "
     "move-to-plane move-to-z nest-boards nest-sheet "
     "openings-demo orix-delete-tagged orix-explode orix-isolate orix-purge orix-rename "
     "ortho-set panel-dowels panel-emit panel-groove panel-mortise panel-rabbet "
