@@ -31,7 +31,7 @@
 namespace korvan {
 namespace {
 
-constexpr double kPlaneEpsilon = 1e-5;  // a vertex this close to a plane is on it
+constexpr float kPlaneEpsilon = 1e-5f;  // a vertex this close to a plane is on it
 constexpr double kParallelEdge = 1e-20;
 constexpr double kMinNormalLength = 1e-12;
 constexpr float kRepairTolerance = 1e-4f;
@@ -283,8 +283,9 @@ class CsgTree {
         const double w = plane.w;
         types_.resize(p.count);
         std::uint8_t type = 0;
+        const Vec3* pts = points_.data() + p.first;
         for (std::uint32_t i = 0; i < p.count; ++i) {
-            const double t = dot(n, DVec3(points_[p.first + i])) - w;
+            const float t = dot(plane.normal, pts[i]) - plane.w;
             const std::uint8_t c = t < -kPlaneEpsilon  ? kBack
                                    : t > kPlaneEpsilon ? kFront
                                                        : kCoplanar;
@@ -427,9 +428,30 @@ bool fold_away(std::span<const Vertex> vs, const RingFace& face, std::vector<Rin
     return changed || dropped;
 }
 
+std::uint64_t side_key(VertexId a, VertexId b) { return (static_cast<std::uint64_t>(a) << 32) | b; }
+
 // The splits and folds of split_edges_at_vertices on a ring list; returns their number.
 std::uint64_t split_rings(std::span<const Vertex> vs, RingSnapshot& snap, float tolerance,
                           std::uint64_t limit) {
+    // A side met by another ring running the other way is already closed; only the unmatched
+    // ones can hold a vertex of their neighbours. Rings without area fold away below, so their
+    // sides close nothing.
+    std::vector<std::uint8_t> flat(snap.faces.size(), 0);
+    std::vector<std::uint64_t> directed;
+    for (std::size_t i = 0; i < snap.faces.size(); ++i) {
+        const RingFace& f = snap.faces[i];
+        bool valid = true;
+        for (const VertexId v : f.ring) valid = valid && v < vs.size();
+        flat[i] = valid && ring_area(vs, f.ring) <= kFoldedArea;
+        if (flat[i]) continue;
+        for (std::size_t k = 0; k < f.ring.size(); ++k) {
+            directed.push_back(side_key(f.ring[k], f.ring[(k + 1) % f.ring.size()]));
+        }
+    }
+    std::sort(directed.begin(), directed.end());
+    auto matched = [&](VertexId a, VertexId b) {
+        return std::binary_search(directed.begin(), directed.end(), side_key(b, a));
+    };
     std::vector<std::uint8_t> used(vs.size(), 0);
     double total = 0.0;
     std::uint64_t sides = 0;
@@ -438,13 +460,14 @@ std::uint64_t split_rings(std::span<const Vertex> vs, RingSnapshot& snap, float 
             const VertexId a = f.ring[k], b = f.ring[(k + 1) % f.ring.size()];
             if (a >= vs.size() || b >= vs.size()) continue;
             used[a] = 1;
+            if (matched(a, b)) continue;
             total += length(vs[b].position - vs[a].position);
             ++sides;
         }
     }
-    if (sides == 0) return 0;
     // Sides are walked in pieces no longer than a cell, each searched round its middle.
-    const double piece = std::max(total / static_cast<double>(sides), 100.0 * tolerance);
+    const double piece =
+        std::max(sides ? total / static_cast<double>(sides) : 0.0, 100.0 * tolerance);
     ProximityGrid grid(0.5 * piece + tolerance, vs.size());
     for (VertexId v = 0; v < vs.size(); ++v) {
         if (used[v]) grid.insert(v, vs[v].position);
@@ -456,14 +479,16 @@ std::uint64_t split_rings(std::span<const Vertex> vs, RingSnapshot& snap, float 
     std::vector<RingFace> out;
     out.reserve(snap.faces.size());
     const double tol = tolerance;
-    for (RingFace& f : snap.faces) {
+    for (std::size_t i = 0; i < snap.faces.size(); ++i) {
+        RingFace& f = snap.faces[i];
         ring.clear();
         const std::size_t n = f.ring.size();
         bool split_here = false;
-        for (std::size_t k = 0; k < n; ++k) {
+        for (std::size_t k = 0; k < n && !flat[i]; ++k) {
             const VertexId a = f.ring[k], b = f.ring[(k + 1) % n];
             ring.push_back(a);
-            if (a >= vs.size() || b >= vs.size() || splits >= limit) continue;
+            if (a >= vs.size() || b >= vs.size() || splits >= limit || sides == 0) continue;
+            if (matched(a, b)) continue;
             const DVec3 pa(vs[a].position), pb(vs[b].position);
             const DVec3 d = pb - pa;
             const double len2 = dot(d, d);
@@ -471,8 +496,8 @@ std::uint64_t split_rings(std::span<const Vertex> vs, RingSnapshot& snap, float 
             const double len = std::sqrt(len2);
             const int pieces = static_cast<int>(std::min(1e6, std::ceil(len / piece)));
             hits.clear();
-            for (int i = 0; i < pieces; ++i) {
-                const Vec3 mid = (pa + d * ((i + 0.5) / pieces)).to_vec3();
+            for (int piece_i = 0; piece_i < pieces; ++piece_i) {
+                const Vec3 mid = (pa + d * ((piece_i + 0.5) / pieces)).to_vec3();
                 grid.for_each_cell(mid, [&](std::uint32_t& head) {
                     for (std::uint32_t v = head; v != ProximityGrid::kNone; v = grid.next(v)) {
                         if (v == a || v == b) continue;
