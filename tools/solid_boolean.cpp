@@ -1,6 +1,7 @@
 #include "tools/solid_boolean.h"
 
 #include "tools/boolean_bsp.h"
+#include "tools/boolean_exact.h"
 
 namespace korvan {
 
@@ -23,7 +24,13 @@ std::optional<BooleanOp> parse_boolean_op(std::string_view text) {
     return std::nullopt;
 }
 
-std::optional<Mesh> solid_boolean(BooleanOp op, const Mesh& target, const Mesh& tool) {
+const char* boolean_engine_name(BooleanEngine engine) {
+    return engine == BooleanEngine::kExact ? "exact" : "bsp";
+}
+
+std::optional<Mesh> solid_boolean(BooleanEngine engine, BooleanOp op, const Mesh& target,
+                                  const Mesh& tool) {
+    if (engine == BooleanEngine::kExact) return exact_boolean(op, target, tool);
     return csg_boolean(op, target, tool);
 }
 
@@ -40,7 +47,7 @@ std::string SolidBooleanCommand::name() const {
 }
 
 void SolidBooleanCommand::apply(Mesh& mesh) {
-    std::optional<Mesh> result = solid_boolean(op_, mesh, tool_);
+    std::optional<Mesh> result = solid_boolean(engine_, op_, mesh, tool_);
     if (!result) {
         status_ = Status::kNoAnswer;
     } else if (result->alive_face_count() == 0) {
