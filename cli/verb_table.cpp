@@ -544,8 +544,9 @@ constexpr VerbSpec kVerbs[] = {
      run_mesh_repair},
     {"mesh-boolean", kModelEdit,
      "[file.korv | --in file.korv] --op union|subtract|intersect --src other.korv "
-     "--out file.korv",
+     "[--engine bsp|exact] --out file.korv",
      "solid boolean of the root mesh with --src's (csg_union, csg_subtract, csg_intersect);\n"
+     "--engine exact computes it by exact corefinement instead of the BSP (the default);\n"
      "both must be closed solids, else exit 2 naming the open one and its naked edges;\n"
      "an empty result is exit 2 with nothing written",
      run_mesh_boolean},

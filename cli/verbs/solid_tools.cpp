@@ -163,8 +163,10 @@ int run_mesh_boolean(const VerbCall& call) {
         return kExitFailure;
     }
 
+    const BooleanEngine engine =
+        o.engine == BooleanEngineChoice::kExact ? BooleanEngine::kExact : BooleanEngine::kBsp;
     SolidBooleanCommand command(*doc, MeshLocator::of_node(&doc->root()),
-                                std::move(tool.root().mesh), *op);
+                                std::move(tool.root().mesh), *op, engine);
     command.redo();
     if (command.status() == SolidBooleanCommand::Status::kEmpty) {
         write_err(
@@ -174,7 +176,12 @@ int run_mesh_boolean(const VerbCall& call) {
         return kExitNothingToDo;
     }
     if (command.status() != SolidBooleanCommand::Status::kApplied) {
-        return refuse(call, "the operands could not be combined", kExitNothingToDo);
+        // Only the exact engine can decline: it needs both operands to be two-manifold
+        // triangle surfaces, and a result it can build as one.
+        return refuse(call,
+                      "the exact engine cannot combine these solids (an operand is not a "
+                      "two-manifold surface, or the result would touch itself); try --engine bsp",
+                      kExitNothingToDo);
     }
 
     const Mesh& result = doc->root().mesh;
@@ -191,7 +198,9 @@ int run_mesh_boolean(const VerbCall& call) {
     append_float(out, result.compute_volume());
     out += " (";
     out += kRelation[static_cast<int>(*op)];
-    out += ")\n  faces ";
+    out += ')';
+    if (engine == BooleanEngine::kExact) out += " engine=exact";
+    out += "\n  faces ";
     append_count(out, result.alive_face_count());
     out += ", holes ";
     append_count(out, check.count(DefectClass::kNakedEdges));

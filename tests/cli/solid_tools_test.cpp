@@ -68,6 +68,11 @@ TEST(SolidToolsCli, RefusalsWriteNothing) {
                     kNeedsClosed + "  target (\"open.korv\") has 4 naked edge(s)\n" +
                         "  tool   (\"open.korv\") has 4 naked edge(s)\n" + kRunRepair,
                     2),
+            refused(with({"open.korv", "--op", "union", "--engine", "exact"}),
+                    kNeedsClosed + "  tool   (\"open.korv\") has 4 naked edge(s)\n" + kRunRepair,
+                    2),
+            refused(with({"unit.korv", "--op", "union", "--engine", "Exact"}),
+                    "--engine must be bsp|exact\n"),
             refused(with({"unit.korv", "--op", "Union"}),
                     "mesh-boolean --op must be union, subtract or intersect (got "
                     "\"Union\")\n"),
@@ -97,22 +102,28 @@ TEST(SolidToolsCli, BooleanReportsVolumesAndSavesAClosedSolid) {
          1.5},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.op) + " " + row.src);
-        const CliRun run = run_cli(
-            {"mesh-boolean", "unit.korv", "--src", row.src, "--op", row.op, "--out", "o.korv"},
-            dir);
-        ASSERT_EQ(run.exit_code, 0) << run.err;
-        EXPECT_EQ(run.err, "");
-        ASSERT_EQ(run.out.substr(0, row.head.size()), row.head);
-        const Document saved = load_model(dir / "o.korv");
-        const Mesh& m = saved.root().mesh;
-        const std::string tail =
-            ", holes 0, non-manifold vertices 0 (a boolean of two closed solids must come back "
-            "closed; both should read 0), saved to \"o.korv\"\n";
-        EXPECT_EQ(run.out.substr(row.head.size()),
-                  "  faces " + std::to_string(m.alive_face_count()) + tail);
-        EXPECT_NEAR(m.compute_volume(), row.volume, 1e-5);
-        expect_inspected_closed(m);
+        for (const bool exact : {false, true}) {
+            SCOPED_TRACE(std::string(row.op) + " " + row.src + (exact ? " exact" : " bsp"));
+            Args args = {"mesh-boolean", "unit.korv", "--src", row.src,
+                         "--op",         row.op,      "--out", "o.korv"};
+            if (exact) args.insert(args.end(), {"--engine", "exact"});
+            const CliRun run = run_cli(args, dir);
+            ASSERT_EQ(run.exit_code, 0) << run.err;
+            EXPECT_EQ(run.err, "");
+            // The report is the same for both engines, marked when the exact one made it.
+            std::string head = row.head;
+            if (exact) head.insert(head.size() - 1, " engine=exact");
+            ASSERT_EQ(run.out.substr(0, head.size()), head);
+            const Document saved = load_model(dir / "o.korv");
+            const Mesh& m = saved.root().mesh;
+            const std::string tail =
+                ", holes 0, non-manifold vertices 0 (a boolean of two closed solids must come "
+                "back closed; both should read 0), saved to \"o.korv\"\n";
+            EXPECT_EQ(run.out.substr(head.size()),
+                      "  faces " + std::to_string(m.alive_face_count()) + tail);
+            EXPECT_NEAR(m.compute_volume(), row.volume, 1e-5);
+            expect_inspected_closed(m);
+        }
     }
 }
 
