@@ -1,6 +1,6 @@
-// Solid booleans on the pair that stresses a BSP most: two closed lat-long spheres of radius 1,
-// the second moved by (0.6, 0.0123, 0.0371) and turned 0.37 rad about z, at 1,024, 4,096,
-// 20,164 and 200,000 triangles a side. Each run includes conversion both ways and the repair
+// Solid booleans, both engines, on the pair that stresses a BSP most: two closed lat-long spheres
+// of radius 1, the second moved by (0.6, 0.0123, 0.0371) and turned 0.37 rad about z, at 1,024,
+// 4,096, 20,164 and 200,000 triangles a side. Each run includes conversion both ways and the repair
 // of the result. Medians come from the repetitions; the output polygon count is a counter.
 //
 // `boolean_bench --write-spheres DIR` writes the pairs as DIR/sphere_<n>_a.korv and _b.korv
@@ -12,12 +12,14 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "document/document.h"
 #include "io/korv_writer.h"
 #include "tests/support/solid_builders.h"
 #include "tools/boolean_bsp.h"
+#include "tools/boolean_exact.h"
 
 namespace korvan {
 namespace {
@@ -48,6 +50,27 @@ void BM_BspUnion(benchmark::State& state) {
 }
 BENCHMARK(BM_BspUnion)
     ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
+
+// The 200,000-triangle pair is left to the exact engine: the partition's chain-shaped trees
+// make the BSP quadratic in the polygon count (time it through the verb on the written pair).
+void BM_ExactUnion(benchmark::State& state) {
+    const Size s = kSizes[state.range(0)];
+    const Mesh a = sphere(s, false), b = sphere(s, true);
+    std::uint64_t faces = 0;
+    for (auto _ : state) {
+        std::optional<Mesh> u = exact_boolean(BooleanOp::kUnion, a, b);
+        faces = u ? u->alive_face_count() : 0;
+        benchmark::DoNotOptimize(u);
+    }
+    state.counters["triangles_a_side"] = static_cast<double>(a.alive_face_count());
+    state.counters["faces_out"] = static_cast<double>(faces);
+}
+BENCHMARK(BM_ExactUnion)
+    ->DenseRange(0, 3)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true)
