@@ -428,39 +428,28 @@ bool fold_away(std::span<const Vertex> vs, const RingFace& face, std::vector<Rin
     return changed || dropped;
 }
 
-std::uint64_t side_key(VertexId a, VertexId b) { return (static_cast<std::uint64_t>(a) << 32) | b; }
-
 // The splits and folds of split_edges_at_vertices on a ring list; returns their number.
 std::uint64_t split_rings(std::span<const Vertex> vs, RingSnapshot& snap, float tolerance,
                           std::uint64_t limit) {
-    // A side met by another ring running the other way is already closed; only the unmatched
-    // ones can hold a vertex of their neighbours. Rings without area fold away below, so their
-    // sides close nothing.
+    // Rings without area fold away below: their vertices and sides take no part in splits.
+    // (Every other side is searched, even one already met by a reverse side: where three
+    // faces meet along a line, the third needs the vertex in both.)
     std::vector<std::uint8_t> flat(snap.faces.size(), 0);
-    std::vector<std::uint64_t> directed;
     for (std::size_t i = 0; i < snap.faces.size(); ++i) {
         const RingFace& f = snap.faces[i];
         bool valid = true;
         for (const VertexId v : f.ring) valid = valid && v < vs.size();
         flat[i] = valid && ring_area(vs, f.ring) <= kFoldedArea;
-        if (flat[i]) continue;
-        for (std::size_t k = 0; k < f.ring.size(); ++k) {
-            directed.push_back(side_key(f.ring[k], f.ring[(k + 1) % f.ring.size()]));
-        }
     }
-    std::sort(directed.begin(), directed.end());
-    auto matched = [&](VertexId a, VertexId b) {
-        return std::binary_search(directed.begin(), directed.end(), side_key(b, a));
-    };
     std::vector<std::uint8_t> used(vs.size(), 0);
     double total = 0.0;
     std::uint64_t sides = 0;
-    for (const RingFace& f : snap.faces) {
-        for (std::size_t k = 0; k < f.ring.size(); ++k) {
+    for (std::size_t i = 0; i < snap.faces.size(); ++i) {
+        const RingFace& f = snap.faces[i];
+        for (std::size_t k = 0; k < f.ring.size() && !flat[i]; ++k) {
             const VertexId a = f.ring[k], b = f.ring[(k + 1) % f.ring.size()];
             if (a >= vs.size() || b >= vs.size()) continue;
             used[a] = 1;
-            if (matched(a, b)) continue;
             total += length(vs[b].position - vs[a].position);
             ++sides;
         }
@@ -488,7 +477,6 @@ std::uint64_t split_rings(std::span<const Vertex> vs, RingSnapshot& snap, float 
             const VertexId a = f.ring[k], b = f.ring[(k + 1) % n];
             ring.push_back(a);
             if (a >= vs.size() || b >= vs.size() || splits >= limit || sides == 0) continue;
-            if (matched(a, b)) continue;
             const DVec3 pa(vs[a].position), pb(vs[b].position);
             const DVec3 d = pb - pa;
             const double len2 = dot(d, d);
