@@ -23,6 +23,7 @@ constexpr std::uint32_t kToolBit = 0x80000000u;  // the tag of a face of the sec
 // kernel's weld tolerance, so thin but real features of the result survive.
 constexpr float kRoundingWeld = 1e-6f;
 constexpr std::uint64_t kMaxRoundingSplits = 100000;
+constexpr float kFlatArea = 1e-9f;  // square metres: a face this small folds away
 
 bool convex(std::span<const Vec3> ring) {
     DVec3 n;
@@ -186,8 +187,14 @@ Mesh to_mesh(const TriangleSurface& s, const Mesh& a, const Mesh& b) {
     // Points that are distinct in exact arithmetic can round to one float (a cut through a
     // triangle's diagonal leaves a sliver there): weld what rounding made coincident and fold
     // away the faces that lost their area, so the result stays closed.
-    mesh.weld_vertices(kRoundingWeld);
-    split_edges_at_vertices(mesh, kRoundingWeld, kMaxRoundingSplits);
+    const bool welded = mesh.weld_vertices(kRoundingWeld) > 0;
+    bool flat = false;
+    for (const FaceId f : mesh.alive_faces()) {
+        flat = flat || mesh.face_area(f) <= kFlatArea;
+        if (flat) break;
+    }
+    // Usually nothing rounded together, and the search for T-junctions is skipped.
+    if (welded || flat) split_edges_at_vertices(mesh, kRoundingWeld, kMaxRoundingSplits);
     mesh.link_shared_edges();
     return mesh;
 }
