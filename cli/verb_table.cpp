@@ -15,6 +15,7 @@
 #include "cli/verbs/modelling.h"
 #include "cli/verbs/sample_verbs.h"
 #include "cli/verbs/shaping.h"
+#include "cli/verbs/solid_tools.h"
 #include "cli/verbs/update_verbs.h"
 
 namespace korvan::cli {
@@ -285,7 +286,7 @@ constexpr VerbSpec kVerbs[] = {
      "defects of every mesh, group and definition by class (inspect_document): degenerate,\n"
      "non-planar, duplicate and internal faces, stray and naked edges, non-manifold vertices,\n"
      "reversed faces; 12 ids per class unless --ids; a report, not a gate: exit 0",
-     run_not_built},
+     run_mesh_check},
     {"faces-alive", kModelQuery, "[file.korv | --in file.korv]",
      "count=N, then faces= every alive face (Mesh::alive_faces)", run_faces_by_state},
     {"faces-visible", kModelQuery, "[file.korv | --in file.korv]",
@@ -546,11 +547,12 @@ constexpr VerbSpec kVerbs[] = {
      run_mesh_repair},
     {"mesh-boolean", kModelEdit,
      "[file.korv | --in file.korv] --op union|subtract|intersect --src other.korv "
-     "--out file.korv",
+     "[--engine bsp|exact] --out file.korv",
      "solid boolean of the root mesh with --src's (csg_union, csg_subtract, csg_intersect);\n"
+     "--engine exact computes it by exact corefinement instead of the BSP (the default);\n"
      "both must be closed solids, else exit 2 naming the open one and its naked edges;\n"
      "an empty result is exit 2 with nothing written",
-     run_not_built},
+     run_mesh_boolean},
     {"mesh-merge", kModelEdit,
      "[file.korv | --in file.korv] --src other.korv [--translate X,Y,Z] --out file.korv",
      "append --src's root mesh, optionally moved (MergeMeshCommand, Mesh::merge_mesh)",

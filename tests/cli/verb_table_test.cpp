@@ -33,15 +33,14 @@ constexpr std::string_view kNotBuiltYet =
     "flatten-to-z gen-wall generate-buildings import-dae import-dwg import-dxf "
     "import-gltf import-image import-korvan import-obj import-ply import-skp import-stl "
     "jpp list-profiles loft loose-to-groups magnet massing-chain merge-buildings "
-    "mesh-boolean mesh-check move-to-plane move-to-z nest-boards nest-sheet "
-    "openings-demo orix-delete-tagged orix-explode orix-isolate orix-purge orix-rename "
-    "ortho-set panel-dowels panel-emit panel-groove panel-mortise panel-rabbet "
-    "panel-rabbet-pair panel-tenon pathtrace pitched-roof plan plan-draft present "
-    "presentation push-face quadface quick-rotate quick-tags railing remove-lines render "
-    "replace-component replace-material reset-axis road-profile round-check round-edges "
-    "shape-bend shape-bend-plan shape-bender skeleton-roof still sweep-profile "
-    "tavikscale terrain-extrude thicken thinwall-demo tile-face toggle-tags townhouse "
-    "truebend villa window-joinery";
+    "move-to-plane move-to-z nest-boards nest-sheet openings-demo orix-delete-tagged "
+    "orix-explode orix-isolate orix-purge orix-rename ortho-set panel-dowels panel-emit "
+    "panel-groove panel-mortise panel-rabbet panel-rabbet-pair panel-tenon pathtrace "
+    "pitched-roof plan plan-draft present presentation push-face quadface quick-rotate "
+    "quick-tags railing remove-lines render replace-component replace-material "
+    "reset-axis road-profile round-check round-edges shape-bend shape-bend-plan "
+    "shape-bender skeleton-roof still sweep-profile tavikscale terrain-extrude thicken "
+    "thinwall-demo tile-face toggle-tags townhouse truebend villa window-joinery";
 
 std::set<std::string_view> words(std::string_view text) {
     std::set<std::string_view> out;
