@@ -1,11 +1,57 @@
 #include "io/dxf_write.h"
 
 #include <charconv>
+#include <cstdint>
 
 #include "core/mesh.h"
 #include "platform/atomic_file.h"
 
 namespace korvan::io {
+namespace {
+
+// Text as a drawing file carries it: ASCII, with every other character as \U+XXXX (UTF-16
+// units), and line breaks turned into blanks because a value line ends at one.
+std::string dxf_text(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    auto unit = [&](std::uint32_t u) {
+        out += "\\U+";
+        for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(u >> shift) & 0xF];
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            out += c == '\n' || c == '\r' ? ' ' : static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        // Decode one UTF-8 sequence; a malformed byte stands for itself (Latin-1).
+        const int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        std::uint32_t cp = len == 1 ? c : c & (0x7F >> len);
+        bool ok = len > 1 && i + len <= text.size();
+        for (int k = 1; ok && k < len; ++k) {
+            const auto b = static_cast<unsigned char>(text[i + k]);
+            ok = (b & 0xC0) == 0x80;
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        if (!ok) {
+            unit(c);
+            ++i;
+            continue;
+        }
+        if (cp > 0xFFFF) {
+            cp -= 0x10000;
+            unit(0xD800 + (cp >> 10));
+            unit(0xDC00 + (cp & 0x3FF));
+        } else {
+            unit(cp);
+        }
+        i += static_cast<std::size_t>(len);
+    }
+    return out;
+}
+
+}  // namespace
 
 void DxfWriter::pair(int code, std::string_view value) {
     char buf[24];
@@ -70,14 +116,23 @@ void DxfWriter::line(std::string_view layer, const Vec3& a, const Vec3& b) {
 
 void DxfWriter::polyline(std::string_view layer, std::span<const Vec3> points, bool closed) {
     if (points.size() < 2) return;
-    begin("LWPOLYLINE", layer);
-    pair_int(90, static_cast<long long>(points.size()));
+    // The classic POLYLINE with VERTEX records: every reader of an ENTITIES-only file knows
+    // it, where the lighter LWPOLYLINE needs the newer file layout around it.
+    begin("POLYLINE", layer);
+    pair_int(66, 1);
     pair_int(70, closed ? 1 : 0);
-    pair(38, points.front().z);
+    pair(10, 0.0);
+    pair(20, 0.0);
+    pair(30, points.front().z);
     for (const Vec3& p : points) {
+        pair(0, "VERTEX");
+        pair(8, layer.empty() ? std::string_view("0") : layer);
         pair(10, p.x);
         pair(20, p.y);
+        pair(30, points.front().z);
     }
+    pair(0, "SEQEND");
+    pair(8, layer.empty() ? std::string_view("0") : layer);
 }
 
 void DxfWriter::text(std::string_view layer, const Vec3& at, float height, std::string_view text,
@@ -87,12 +142,7 @@ void DxfWriter::text(std::string_view layer, const Vec3& at, float height, std::
     pair(20, at.y);
     pair(30, at.z);
     pair(40, height);
-    // A value line ends the text; line breaks inside it would start a new pair.
-    std::string one_line(text);
-    for (char& c : one_line) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    pair(1, one_line);
+    pair(1, dxf_text(text));
     if (rotation_deg != 0.0f) pair(50, rotation_deg);
 }
 

@@ -23,10 +23,11 @@ class DxfWriter {
     // 6 magenta, 7 white/black, 8 grey). Declaring a name twice keeps the first.
     void add_layer(std::string_view name, int colour = 7);
     void line(std::string_view layer, const Vec3& a, const Vec3& b);
-    // A flat polyline at the first point's height (LWPOLYLINE); fewer than 2 points write
-    // nothing.
+    // A flat polyline at the first point's height (POLYLINE with VERTEX records); fewer than
+    // 2 points write nothing.
     void polyline(std::string_view layer, std::span<const Vec3> points, bool closed);
-    // Single-line text with its insertion point at the baseline's left end.
+    // Single-line text with its insertion point at the baseline's left end; characters
+    // beyond ASCII are written as \U+XXXX, line breaks as blanks.
     void text(std::string_view layer, const Vec3& at, float height, std::string_view text,
               float rotation_deg = 0.0f);
     std::size_t entity_count() const { return entities_count_; }
