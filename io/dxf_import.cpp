@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <span>
 
@@ -34,6 +35,7 @@ constexpr double kMinRadius = 1e-6;
 constexpr double kPlanarTolerance = 0.001;      // metres
 constexpr double kMergeDistanceSq = 1e-14;      // consecutive outline points (1e-7 m apart)
 constexpr int kMaxNesting = 16;
+constexpr double kMaxTransformEntry = 1e30;  // well inside float range after products
 constexpr std::uint64_t kMaxInstances = 1'000'000;
 constexpr int kMaxSplineDegree = 32;
 constexpr std::size_t kSplineSamplesPerSpan = 8;
@@ -49,7 +51,11 @@ P crossp(const P& a, const P& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
 double length(const P& a) { return std::sqrt(dotp(a, a)); }
-bool finite(const P& a) { return std::isfinite(a[0]) && std::isfinite(a[1]) && std::isfinite(a[2]); }
+// A float can hold each coordinate (a plain cast of a larger double would be undefined).
+bool finite(const P& a) {
+    constexpr double kMax = std::numeric_limits<float>::max();
+    return std::abs(a[0]) <= kMax && std::abs(a[1]) <= kMax && std::abs(a[2]) <= kMax;
+}
 
 // Column-major affine transform in doubles.
 using Affine = std::array<double, 16>;
@@ -532,6 +538,12 @@ class Converter {
         const Affine local{c * k[0], s * k[0], 0, 0, -s * k[1], c * k[1], 0, 0,
                            0,        0,        k[2], 0, at[0], at[1], at[2], 1};
         const Affine world = compose(parent, compose(ocs_matrix(ins.extrusion), local));
+        if (!std::all_of(world.begin(), world.end(),
+                         [](double v) { return std::abs(v) <= kMaxTransformEntry; })) {
+            refuse_insert(where + " the INSERT of " + in_quotes(ins.block) +
+                          " has a transform out of range; that INSERT was dropped.");
+            return;
+        }
         Mat4 m;
         for (int i = 0; i < 16; ++i) m.m[static_cast<std::size_t>(i)] = static_cast<float>(world[static_cast<std::size_t>(i)]);
         doc_.create_instance(&doc_.root(), id, drawing_.blocks[*block].name, m);

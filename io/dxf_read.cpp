@@ -387,7 +387,8 @@ class DxfParser {
 
 bool parse_dxf(std::string_view text, Drawing& drawing) {
     const auto pairs = split_pairs(text);
-    if (!pairs) return false;
+    // An empty file is no drawing either.
+    if (!pairs || pairs->empty()) return false;
     DxfParser(*pairs, drawing).run();
     return true;
 }

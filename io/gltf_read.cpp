@@ -56,6 +56,14 @@ double determinant3(const Matrix& m) {
            m[8] * (m[1] * m[6] - m[5] * m[2]);
 }
 
+// A node index held by a JSON number; -1 for anything that is not a small whole number (a
+// plain cast of a huge double would be undefined).
+std::int64_t as_index(const JsonValue& v) {
+    if (!v.is_number()) return -1;
+    const double d = v.as_number();
+    return d >= 0.0 && d < 4294967296.0 ? static_cast<std::int64_t>(d) : -1;
+}
+
 std::uint32_t read_u32(std::string_view bytes, std::size_t at) {
     std::uint32_t v = 0;
     for (int b = 3; b >= 0; --b) v = (v << 8) | static_cast<unsigned char>(bytes[at + b]);
@@ -189,7 +197,7 @@ class GltfReader {
         if (scene) {
             if (const JsonValue* list = scene->find("nodes"); list && list->is_array()) {
                 for (const JsonValue& n : list->items()) {
-                    if (n.is_number()) roots.push_back(static_cast<std::int64_t>(n.as_number()));
+                    roots.push_back(as_index(n));
                 }
             }
             return roots;
@@ -263,9 +271,7 @@ class GltfReader {
             }
             if (const JsonValue* children = node->find("children"); children && children->is_array()) {
                 for (auto it = children->items().rbegin(); it != children->items().rend(); ++it) {
-                    if (it->is_number()) {
-                        stack.emplace_back(static_cast<std::int64_t>(it->as_number()), world);
-                    }
+                    stack.emplace_back(as_index(*it), world);
                 }
             }
         }
@@ -392,6 +398,9 @@ class GltfReader {
         const std::uint64_t first = mesh_.vertices().size();
         const std::uint64_t vertex_count = positions->count;
         if (first + vertex_count >= kInvalidId) return;
+        std::vector<Vec3> placed;
+        placed.reserve(vertex_count);
+        constexpr double kFloatMax = std::numeric_limits<float>::max();
         for (std::uint64_t i = 0; i < vertex_count; ++i) {
             const std::uint64_t at = positions->offset + i * positions->stride;
             const double x = read_f32(positions->bytes, at);
@@ -400,10 +409,14 @@ class GltfReader {
             const double wx = world[0] * x + world[4] * y + world[8] * z + world[12];
             const double wy = world[1] * x + world[5] * y + world[9] * z + world[13];
             const double wz = world[2] * x + world[6] * y + world[10] * z + world[14];
-            // Back from Y up: (X, Y, Z) -> (X, -Z, Y).
-            mesh_.add_vertex(
-                {static_cast<float>(wx), static_cast<float>(0.0 - wz), static_cast<float>(wy)});
+            // A point no float can hold means a broken file; the primitive is left out.
+            if (!(std::abs(wx) <= kFloatMax && std::abs(wy) <= kFloatMax && std::abs(wz) <= kFloatMax)) {
+                return;
+            }
+            // Back from Y up: (X, Y, Z) -> (X, -Z, Y); 0 - Z keeps a zero positive.
+            placed.push_back({static_cast<float>(wx), static_cast<float>(0.0 - wz), static_cast<float>(wy)});
         }
+        for (const Vec3& p : placed) mesh_.add_vertex(p);
         const bool mirrored = determinant3(world) < 0.0;
         const bool uv_ok = uvs && uvs->count >= vertex_count;
 
