@@ -8,7 +8,7 @@
 #include "cli/verbs/document_verbs.h"
 #include "cli/verbs/edge_edits.h"
 #include "cli/verbs/face_edits.h"
-#include "cli/verbs/interchange.h"
+#include "cli/verbs/gltf_dxf.h"
 #include "cli/verbs/local_topology.h"
 #include "cli/verbs/materials.h"
 #include "cli/verbs/mesh_queries.h"

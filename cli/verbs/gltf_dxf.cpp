@@ -1,4 +1,4 @@
-#include "cli/verbs/interchange.h"
+#include "cli/verbs/gltf_dxf.h"
 
 #include <algorithm>
 #include <cmath>

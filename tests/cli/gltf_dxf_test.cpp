@@ -16,7 +16,7 @@ std::string stats_of(const std::filesystem::path& dir, const std::string& file) 
 
 }  // namespace
 
-TEST(Interchange, SampleHouseRoundTripsThroughGltfAndGlb) {
+TEST(GltfDxfVerbs, SampleHouseRoundTripsThroughGltfAndGlb) {
     const auto dir = fresh_temp_dir();
     const std::string faces = stat_value(stats_of(dir, ""), "world_faces");
     struct Row {
@@ -45,7 +45,7 @@ TEST(Interchange, SampleHouseRoundTripsThroughGltfAndGlb) {
     }
 }
 
-TEST(Interchange, DxfExportAndImportReports) {
+TEST(GltfDxfVerbs, DxfExportAndImportReports) {
     const auto dir = make_models({{"new", "--out", "empty.korv"}});
     std::ofstream(dir / "open.dxf") << "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n90\n3\n70\n0\n"
                                        "10\n0\n20\n0\n10\n1\n20\n0\n10\n1\n20\n1\n0\nENDSEC\n0\nEOF\n";
