@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 #include <span>
+#include <unordered_map>
 
 #include "core/mat4.h"
 #include "core/mesh.h"
@@ -223,25 +224,32 @@ class Converter {
     }
 
   private:
+    static std::string name_key(std::string_view name) {
+        std::string key(name);
+        for (char& c : key) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        }
+        return key;
+    }
+
     void index_blocks() {
         for (std::size_t i = 0; i < drawing_.blocks.size(); ++i) {
             const std::string& name = drawing_.blocks[i].name;
-            if (find_block(name)) {
+            if (!blocks_.emplace(name_key(name), i).second) {
                 report_.notes.push_back(label_ + " defines block " + in_quotes(name) +
                                         " twice; the second definition was ignored.");
                 continue;
             }
-            blocks_.push_back(i);
             report_.blocks += is_layout_block(name) ? 0 : 1;
         }
         definition_of_.assign(drawing_.blocks.size(), -1);
     }
 
+    // The first block of that name (names compare without ASCII case).
     std::optional<std::size_t> find_block(std::string_view name) const {
-        for (std::size_t i : blocks_) {
-            if (same_drawing_name(drawing_.blocks[i].name, name)) return i;
-        }
-        return std::nullopt;
+        const auto it = blocks_.find(name_key(name));
+        if (it == blocks_.end()) return std::nullopt;
+        return it->second;
     }
 
     std::string block_label(std::size_t block) const {
@@ -580,7 +588,7 @@ class Converter {
     Mesh& mesh_;
     DxfImportReport& report_;
     double unit_ = 1.0;
-    std::vector<std::size_t> blocks_;             // first definition of each name
+    std::unordered_map<std::string, std::size_t> blocks_;  // upper-case name -> first block
     std::vector<std::int32_t> definition_of_;     // per drawing block: definition position or -1
     std::vector<std::int32_t> instance_definitions_;
     bool instance_cap_noted_ = false;
