@@ -327,7 +327,9 @@ class Converter {
 
     void add_spline(Mesh& mesh, const DrawingSpline& s, const P& base, const std::string& label) {
         const bool closed = (s.flags & 1) != 0;
-        const std::string entity = label + (s.handle.empty() ? "" : " (handle " + s.handle + ")");
+        // "DXF (handle 2F):" or "DXF block \"B\" (handle 2F):", so the user can find it.
+        const std::string entity =
+            s.handle.empty() ? label : label.substr(0, label.size() - 1) + " (handle " + s.handle + "):";
         if (s.control.empty()) {
             if (s.fit.size() < 2) {
                 refuse_spline(entity +
