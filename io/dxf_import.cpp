@@ -33,8 +33,8 @@ constexpr double kTwoPi = 6.283185307179586;
 constexpr double kArcSegmentsPerTurn = 24.0;
 constexpr double kEllipseSegmentsPerTurn = 48.0;
 constexpr double kMinRadius = 1e-6;
-constexpr double kPlanarTolerance = 0.001;      // metres
-constexpr double kMergeDistanceSq = 1e-14;      // consecutive outline points (1e-7 m apart)
+constexpr double kPlanarTolerance = 0.001;  // metres
+constexpr double kMergeDistanceSq = 1e-14;  // consecutive outline points (1e-7 m apart)
 constexpr int kMaxNesting = 16;
 constexpr double kMaxTransformEntry = 1e30;  // well inside float range after products
 constexpr std::uint64_t kMaxInstances = 1'000'000;
@@ -95,7 +95,7 @@ Affine ocs_matrix(const P& extrusion) {
     if (n[0] == 0.0 && n[1] == 0.0 && n[2] == 1.0) return kIdentity;
     constexpr double kLimit = 1.0 / 64.0;
     P ax = (std::abs(n[0]) < kLimit && std::abs(n[1]) < kLimit) ? crossp({0, 1, 0}, n)
-                                                                 : crossp({0, 0, 1}, n);
+                                                                : crossp({0, 0, 1}, n);
     ax = scale(ax, 1.0 / length(ax));
     const P ay = crossp(n, ax);
     return {ax[0], ax[1], ax[2], 0, ay[0], ay[1], ay[2], 0, n[0], n[1], n[2], 0, 0, 0, 0, 1};
@@ -127,7 +127,8 @@ void arc_points(double cx, double cy, double z, double r, double start, double s
         const double a = start + sweep * static_cast<double>(i) / static_cast<double>(n);
         out.push_back({cx + r * std::cos(a), cy + r * std::sin(a), z});
     }
-    if (include_end) out.push_back({cx + r * std::cos(start + sweep), cy + r * std::sin(start + sweep), z});
+    if (include_end)
+        out.push_back({cx + r * std::cos(start + sweep), cy + r * std::sin(start + sweep), z});
 }
 
 // The points of a polyline with bulged segments replaced by arcs, still in object
@@ -190,8 +191,10 @@ std::optional<P> de_boor(const DrawingSpline& s, const std::vector<double>& knot
 // The blocks that hold model and paper space in newer files: containers, not blocks anyone
 // drew.
 bool is_layout_block(std::string_view name) {
-    for (std::string_view layout : {"*MODEL_SPACE", "*PAPER_SPACE", "$MODEL_SPACE", "$PAPER_SPACE"}) {
-        if (name.size() >= layout.size() && same_drawing_name(name.substr(0, layout.size()), layout)) {
+    for (std::string_view layout :
+         {"*MODEL_SPACE", "*PAPER_SPACE", "$MODEL_SPACE", "$PAPER_SPACE"}) {
+        if (name.size() >= layout.size() &&
+            same_drawing_name(name.substr(0, layout.size()), layout)) {
             return true;
         }
     }
@@ -314,8 +317,10 @@ class Converter {
         std::vector<P> pts;
         const std::size_t count = full ? segs : segs + 1;
         for (std::size_t i = 0; i < count; ++i) {
-            const double t = el.start_param + sweep * static_cast<double>(i) / static_cast<double>(segs);
-            pts.push_back(add(el.centre, add(scale(el.major, std::cos(t)), scale(minor_dir, std::sin(t)))));
+            const double t =
+                el.start_param + sweep * static_cast<double>(i) / static_cast<double>(segs);
+            pts.push_back(
+                add(el.centre, add(scale(el.major, std::cos(t)), scale(minor_dir, std::sin(t)))));
         }
         add_linework(mesh, to_world(pts, kWorldZ, base), full, CurveKind::kArc);
     }
@@ -329,17 +334,20 @@ class Converter {
         const bool closed = (s.flags & 1) != 0;
         // "DXF (handle 2F):" or "DXF block \"B\" (handle 2F):", so the user can find it.
         const std::string entity =
-            s.handle.empty() ? label : label.substr(0, label.size() - 1) + " (handle " + s.handle + "):";
+            s.handle.empty() ? label
+                             : label.substr(0, label.size() - 1) + " (handle " + s.handle + "):";
         if (s.control.empty()) {
             if (s.fit.size() < 2) {
-                refuse_spline(entity +
-                              " SPLINE has no control points and fewer than two fit points; skipped.");
+                refuse_spline(
+                    entity +
+                    " SPLINE has no control points and fewer than two fit points; skipped.");
                 return;
             }
-            report_.notes.push_back(entity +
-                                    " SPLINE had fit points but no control points; imported as a "
-                                    "polyline through the fit points (the curvature between them is "
-                                    "not reconstructed).");
+            report_.notes.push_back(
+                entity +
+                " SPLINE had fit points but no control points; imported as a "
+                "polyline through the fit points (the curvature between them is "
+                "not reconstructed).");
             ++report_.splines;
             add_linework(mesh, to_world(s.fit, kWorldZ, base), closed, CurveKind::kPolyline);
             return;
@@ -379,16 +387,20 @@ class Converter {
         }
         const double t0 = knots[p], t1 = knots[n];
         if (!(t1 > t0)) {
-            refuse_spline(entity + " SPLINE has a degenerate knot vector (no parameter range); skipped.");
+            refuse_spline(entity +
+                          " SPLINE has a degenerate knot vector (no parameter range); skipped.");
             return;
         }
         std::vector<double> weights = s.weights;
         if (weights.size() != n) weights.assign(n, 1.0);
-        const std::size_t samples = std::clamp<std::size_t>(kSplineSamplesPerSpan * (n - p), 16, kMaxSplineSamples);
+        const std::size_t samples =
+            std::clamp<std::size_t>(kSplineSamplesPerSpan * (n - p), 16, kMaxSplineSamples);
         std::vector<P> pts;
         pts.reserve(samples + 1);
         for (std::size_t i = 0; i <= samples; ++i) {
-            const double t = i == samples ? t1 : t0 + (t1 - t0) * static_cast<double>(i) / static_cast<double>(samples);
+            const double t = i == samples ? t1
+                                          : t0 + (t1 - t0) * static_cast<double>(i) /
+                                                     static_cast<double>(samples);
             // The span k with knots[k] <= t < knots[k + 1]; the end belongs to the last span.
             std::size_t k = p;
             while (k + 1 < n && knots[k + 1] <= t) ++k;
@@ -410,9 +422,11 @@ class Converter {
                   pts.end());
         if (pts.size() < 2) return;
         auto to_vec = [](const P& q) {
-            return Vec3{static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2])};
+            return Vec3{static_cast<float>(q[0]), static_cast<float>(q[1]),
+                        static_cast<float>(q[2])};
         };
-        for (std::size_t i = 0; i + 1 < pts.size(); ++i) mesh.add_guide(to_vec(pts[i]), to_vec(pts[i + 1]));
+        for (std::size_t i = 0; i + 1 < pts.size(); ++i)
+            mesh.add_guide(to_vec(pts[i]), to_vec(pts[i + 1]));
         if (closed && pts.size() > 2) mesh.add_guide(to_vec(pts.back()), to_vec(pts.front()));
         if (curve) {
             std::vector<Vec3> cp;
@@ -465,8 +479,8 @@ class Converter {
         std::vector<VertexId> ids;
         ids.reserve(ring.size());
         for (const P& q : ring) {
-            ids.push_back(mesh.add_vertex({static_cast<float>(q[0]), static_cast<float>(q[1]),
-                                           static_cast<float>(q[2])}));
+            ids.push_back(mesh.add_vertex(
+                {static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2])}));
         }
         mesh.add_ngon(ids);
     }
@@ -512,13 +526,15 @@ class Converter {
         const std::string where = container ? block_label(*container) : label_ + ":";
         const auto block = find_block(ins.block);
         if (!block) {
-            refuse_insert(where + (container ? " inserts unknown block " : " INSERT names unknown block ") +
+            refuse_insert(where +
+                          (container ? " inserts unknown block " : " INSERT names unknown block ") +
                           in_quotes(ins.block) + ".");
             return;
         }
         if (std::find(path.begin(), path.end(), *block) != path.end()) {
-            refuse_insert(where + " block " + in_quotes(ins.block) +
-                          " is inserted inside itself (block reference cycle); that INSERT was dropped.");
+            refuse_insert(
+                where + " block " + in_quotes(ins.block) +
+                " is inserted inside itself (block reference cycle); that INSERT was dropped.");
             return;
         }
         if (depth > kMaxNesting) {
@@ -545,8 +561,8 @@ class Converter {
         const P& k = ins.scale;
         const P at = scale(ins.point, unit_);
         // T(point) x Rz(angle) x S(scale), in the insert's object coordinates.
-        const Affine local{c * k[0], s * k[0], 0, 0, -s * k[1], c * k[1], 0, 0,
-                           0,        0,        k[2], 0, at[0], at[1], at[2], 1};
+        const Affine local{c * k[0], s * k[0], 0,    0, -s * k[1], c * k[1], 0,     0,
+                           0,        0,        k[2], 0, at[0],     at[1],    at[2], 1};
         const Affine world = compose(parent, compose(ocs_matrix(ins.extrusion), local));
         if (!std::all_of(world.begin(), world.end(),
                          [](double v) { return std::abs(v) <= kMaxTransformEntry; })) {
@@ -555,13 +571,16 @@ class Converter {
             return;
         }
         Mat4 m;
-        for (int i = 0; i < 16; ++i) m.m[static_cast<std::size_t>(i)] = static_cast<float>(world[static_cast<std::size_t>(i)]);
+        for (int i = 0; i < 16; ++i)
+            m.m[static_cast<std::size_t>(i)] =
+                static_cast<float>(world[static_cast<std::size_t>(i)]);
         doc_.create_instance(&doc_.root(), id, drawing_.blocks[*block].name, m);
         ++report_.instances;
         instance_definitions_.push_back(definition_of_[*block]);
 
         // The block's geometry sits relative to its base point; so do its nested inserts.
-        const Affine inner = compose(world, translation(scale(drawing_.blocks[*block].base, -unit_)));
+        const Affine inner =
+            compose(world, translation(scale(drawing_.blocks[*block].base, -unit_)));
         path.push_back(*block);
         for (const DrawingInsert& nested : drawing_.blocks[*block].entities.inserts) {
             expand(nested, inner, path, depth + 1, *block);
@@ -574,7 +593,8 @@ class Converter {
         report_.guides = mesh_.guides().size();
         report_.curves = mesh_.curves().size();
         for (std::int32_t d : instance_definitions_) {
-            report_.faces += doc_.definitions()[static_cast<std::size_t>(d)].mesh.alive_face_count();
+            report_.faces +=
+                doc_.definitions()[static_cast<std::size_t>(d)].mesh.alive_face_count();
         }
         for (std::int32_t d : definition_of_) {
             if (d < 0) continue;
@@ -591,7 +611,7 @@ class Converter {
     DxfImportReport& report_;
     double unit_ = 1.0;
     std::unordered_map<std::string, std::size_t> blocks_;  // upper-case name -> first block
-    std::vector<std::int32_t> definition_of_;     // per drawing block: definition position or -1
+    std::vector<std::int32_t> definition_of_;  // per drawing block: definition position or -1
     std::vector<std::int32_t> instance_definitions_;
     bool instance_cap_noted_ = false;
 };
@@ -602,18 +622,30 @@ double insunits_to_metres(std::int64_t code) {
     switch (code) {
         case -1:
         case 0:
-        case 6: return 1.0;
-        case 1: return 0.0254;
-        case 2: return 0.3048;
-        case 3: return 1609.344;
-        case 4: return 0.001;
-        case 5: return 0.01;
-        case 7: return 1000.0;
-        case 10: return 0.9144;
-        case 14: return 0.1;
-        case 15: return 10.0;
-        case 16: return 100.0;
-        default: return 0.0;
+        case 6:
+            return 1.0;
+        case 1:
+            return 0.0254;
+        case 2:
+            return 0.3048;
+        case 3:
+            return 1609.344;
+        case 4:
+            return 0.001;
+        case 5:
+            return 0.01;
+        case 7:
+            return 1000.0;
+        case 10:
+            return 0.9144;
+        case 14:
+            return 0.1;
+        case 15:
+            return 10.0;
+        case 16:
+            return 100.0;
+        default:
+            return 0.0;
     }
 }
 

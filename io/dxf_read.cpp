@@ -1,10 +1,10 @@
-#include "io/dxf_drawing.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
 #include <span>
+
+#include "io/dxf_drawing.h"
 
 // DXF is a flat list of (group code, value) pairs, each on its own line. The reader first
 // splits the text into pairs, then walks them: code 0 starts a record (SECTION, an entity,
@@ -21,7 +21,8 @@ struct Pair {
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -43,7 +44,8 @@ std::optional<std::vector<Pair>> split_pairs(std::string_view text) {
         code_line = trim(code_line);
         if (code_line.empty() && at >= text.size()) break;  // a final blank line
         int code = 0;
-        auto [ptr, ec] = std::from_chars(code_line.data(), code_line.data() + code_line.size(), code);
+        auto [ptr, ec] =
+            std::from_chars(code_line.data(), code_line.data() + code_line.size(), code);
         if (ec != std::errc{} || ptr != code_line.data() + code_line.size()) return std::nullopt;
         if (!next_line(value_line)) value_line = {};
         pairs.push_back({code, trim(value_line)});
@@ -81,16 +83,21 @@ bool same_name(std::string_view a, std::string_view b) {
 
 // Sets one coordinate of a point from codes base+0 (x), base+10 (y), base+20 (z).
 bool point_field(const Pair& p, int base, DrawingPoint& point) {
-    if (p.code == base) point[0] = to_double(p.value);
-    else if (p.code == base + 10) point[1] = to_double(p.value);
-    else if (p.code == base + 20) point[2] = to_double(p.value);
-    else return false;
+    if (p.code == base)
+        point[0] = to_double(p.value);
+    else if (p.code == base + 10)
+        point[1] = to_double(p.value);
+    else if (p.code == base + 20)
+        point[2] = to_double(p.value);
+    else
+        return false;
     return true;
 }
 
 class DxfParser {
   public:
-    DxfParser(const std::vector<Pair>& pairs, Drawing& drawing) : pairs_(pairs), drawing_(drawing) {}
+    DxfParser(const std::vector<Pair>& pairs, Drawing& drawing)
+        : pairs_(pairs), drawing_(drawing) {}
 
     void run() {
         std::string_view section;
@@ -133,8 +140,10 @@ class DxfParser {
 
   private:
     void read_header_field(const Pair& p) {
-        if (p.code == 9) header_var_ = p.value;
-        else if (p.code == 70 && header_var_ == "$INSUNITS") drawing_.insunits = to_int(p.value);
+        if (p.code == 9)
+            header_var_ = p.value;
+        else if (p.code == 70 && header_var_ == "$INSUNITS")
+            drawing_.insunits = to_int(p.value);
     }
 
     // Moves past the current code-0 pair and its fields.
@@ -153,8 +162,10 @@ class DxfParser {
     void read_block_start() {
         DrawingBlock block;
         for (const Pair& p : take_record()) {
-            if (p.code == 2) block.name = std::string(p.value);
-            else point_field(p, 10, block.base);
+            if (p.code == 2)
+                block.name = std::string(p.value);
+            else
+                point_field(p, 10, block.base);
         }
         drawing_.blocks.push_back(std::move(block));
         block_ = &drawing_.blocks.back().entities;
@@ -177,21 +188,30 @@ class DxfParser {
         }
         const std::span<const Pair> fields = take_record();
         if (!block_ && in_paper_space(fields)) return;
-        if (kind == "LINE") read_line(fields);
-        else if (kind == "LWPOLYLINE") read_lwpolyline(fields);
-        else if (kind == "ARC" || kind == "CIRCLE") read_arc(fields, kind == "CIRCLE");
-        else if (kind == "ELLIPSE") read_ellipse(fields);
-        else if (kind == "SPLINE") read_spline(fields);
-        else if (kind == "INSERT") read_insert(fields);
-        else if (kind == "3DFACE") read_3dface(fields);
+        if (kind == "LINE")
+            read_line(fields);
+        else if (kind == "LWPOLYLINE")
+            read_lwpolyline(fields);
+        else if (kind == "ARC" || kind == "CIRCLE")
+            read_arc(fields, kind == "CIRCLE");
+        else if (kind == "ELLIPSE")
+            read_ellipse(fields);
+        else if (kind == "SPLINE")
+            read_spline(fields);
+        else if (kind == "INSERT")
+            read_insert(fields);
+        else if (kind == "3DFACE")
+            read_3dface(fields);
     }
 
     void read_line(std::span<const Pair> fields) {
         DrawingPolyline line;
         line.points.assign(2, DrawingPoint{});
         for (const Pair& p : fields) {
-            if (p.code == 5) line.handle = std::string(p.value);
-            else if (!point_field(p, 10, line.points[0])) point_field(p, 11, line.points[1]);
+            if (p.code == 5)
+                line.handle = std::string(p.value);
+            else if (!point_field(p, 10, line.points[0]))
+                point_field(p, 11, line.points[1]);
         }
         target().polylines.push_back(std::move(line));
     }
@@ -202,7 +222,9 @@ class DxfParser {
         bool any_bulge = false;
         for (const Pair& p : fields) {
             switch (p.code) {
-                case 5: poly.handle = std::string(p.value); break;
+                case 5:
+                    poly.handle = std::string(p.value);
+                    break;
                 case 10:
                     poly.points.push_back({to_double(p.value), 0.0, 0.0});
                     poly.bulges.push_back(0.0);
@@ -210,15 +232,21 @@ class DxfParser {
                 case 20:
                     if (!poly.points.empty()) poly.points.back()[1] = to_double(p.value);
                     break;
-                case 38: elevation = to_double(p.value); break;
+                case 38:
+                    elevation = to_double(p.value);
+                    break;
                 case 42:
                     if (!poly.bulges.empty()) {
                         poly.bulges.back() = to_double(p.value);
                         any_bulge = true;
                     }
                     break;
-                case 70: poly.closed = (to_int(p.value) & 1) != 0; break;
-                default: point_field(p, 210, poly.extrusion); break;
+                case 70:
+                    poly.closed = (to_int(p.value) & 1) != 0;
+                    break;
+                default:
+                    point_field(p, 210, poly.extrusion);
+                    break;
             }
         }
         for (DrawingPoint& q : poly.points) q[2] = elevation;
@@ -235,10 +263,14 @@ class DxfParser {
         std::int64_t flags = 0;
         double elevation = 0.0;
         for (const Pair& p : head) {
-            if (p.code == 5) poly.handle = std::string(p.value);
-            else if (p.code == 70) flags = to_int(p.value);
-            else if (p.code == 30) elevation = to_double(p.value);
-            else point_field(p, 210, poly.extrusion);
+            if (p.code == 5)
+                poly.handle = std::string(p.value);
+            else if (p.code == 70)
+                flags = to_int(p.value);
+            else if (p.code == 30)
+                elevation = to_double(p.value);
+            else
+                point_field(p, 210, poly.extrusion);
         }
         const bool polyface = (flags & 64) != 0;
         const bool is_3d = (flags & (8 | 16 | 64)) != 0;
@@ -252,10 +284,14 @@ class DxfParser {
             std::int64_t vflags = 0;
             std::array<std::int64_t, 4> refs{};
             for (const Pair& p : take_record()) {
-                if (p.code == 42) bulge = to_double(p.value);
-                else if (p.code == 70) vflags = to_int(p.value);
-                else if (p.code >= 71 && p.code <= 74) refs[static_cast<std::size_t>(p.code - 71)] = to_int(p.value);
-                else point_field(p, 10, q);
+                if (p.code == 42)
+                    bulge = to_double(p.value);
+                else if (p.code == 70)
+                    vflags = to_int(p.value);
+                else if (p.code >= 71 && p.code <= 74)
+                    refs[static_cast<std::size_t>(p.code - 71)] = to_int(p.value);
+                else
+                    point_field(p, 10, q);
             }
             if (polyface) {
                 if (vflags & 64) {
@@ -279,7 +315,8 @@ class DxfParser {
             poly.bulges.push_back(bulge);
             any_bulge = any_bulge || bulge != 0.0;
         }
-        if (at_ < pairs_.size() && pairs_[at_].code == 0 && pairs_[at_].value == "SEQEND") skip_record();
+        if (at_ < pairs_.size() && pairs_[at_].code == 0 && pairs_[at_].value == "SEQEND")
+            skip_record();
         if (paper) return;
         if (polyface) {
             for (DrawingFace& f : faces) target().faces.push_back(std::move(f));
@@ -295,10 +332,18 @@ class DxfParser {
         arc.is_circle = circle;
         for (const Pair& p : fields) {
             switch (p.code) {
-                case 5: arc.handle = std::string(p.value); break;
-                case 40: arc.radius = to_double(p.value); break;
-                case 50: arc.start_deg = to_double(p.value); break;
-                case 51: arc.end_deg = to_double(p.value); break;
+                case 5:
+                    arc.handle = std::string(p.value);
+                    break;
+                case 40:
+                    arc.radius = to_double(p.value);
+                    break;
+                case 50:
+                    arc.start_deg = to_double(p.value);
+                    break;
+                case 51:
+                    arc.end_deg = to_double(p.value);
+                    break;
                 default:
                     if (!point_field(p, 10, arc.centre)) point_field(p, 210, arc.extrusion);
             }
@@ -311,10 +356,18 @@ class DxfParser {
         DrawingEllipse e;
         for (const Pair& p : fields) {
             switch (p.code) {
-                case 5: e.handle = std::string(p.value); break;
-                case 40: e.ratio = to_double(p.value); break;
-                case 41: e.start_param = to_double(p.value); break;
-                case 42: e.end_param = to_double(p.value); break;
+                case 5:
+                    e.handle = std::string(p.value);
+                    break;
+                case 40:
+                    e.ratio = to_double(p.value);
+                    break;
+                case 41:
+                    e.start_param = to_double(p.value);
+                    break;
+                case 42:
+                    e.end_param = to_double(p.value);
+                    break;
                 default:
                     if (!point_field(p, 10, e.centre) && !point_field(p, 11, e.major)) {
                         point_field(p, 210, e.extrusion);
@@ -328,18 +381,42 @@ class DxfParser {
         DrawingSpline s;
         for (const Pair& p : fields) {
             switch (p.code) {
-                case 5: s.handle = std::string(p.value); break;
-                case 70: s.flags = static_cast<std::uint32_t>(to_int(p.value)); break;
-                case 71: s.degree = static_cast<int>(std::clamp<std::int64_t>(to_int(p.value), -1, 1000)); break;
-                case 40: s.knots.push_back(to_double(p.value)); break;
-                case 41: s.weights.push_back(to_double(p.value)); break;
-                case 10: s.control.push_back({to_double(p.value), 0.0, 0.0}); break;
-                case 20: if (!s.control.empty()) s.control.back()[1] = to_double(p.value); break;
-                case 30: if (!s.control.empty()) s.control.back()[2] = to_double(p.value); break;
-                case 11: s.fit.push_back({to_double(p.value), 0.0, 0.0}); break;
-                case 21: if (!s.fit.empty()) s.fit.back()[1] = to_double(p.value); break;
-                case 31: if (!s.fit.empty()) s.fit.back()[2] = to_double(p.value); break;
-                default: break;
+                case 5:
+                    s.handle = std::string(p.value);
+                    break;
+                case 70:
+                    s.flags = static_cast<std::uint32_t>(to_int(p.value));
+                    break;
+                case 71:
+                    s.degree =
+                        static_cast<int>(std::clamp<std::int64_t>(to_int(p.value), -1, 1000));
+                    break;
+                case 40:
+                    s.knots.push_back(to_double(p.value));
+                    break;
+                case 41:
+                    s.weights.push_back(to_double(p.value));
+                    break;
+                case 10:
+                    s.control.push_back({to_double(p.value), 0.0, 0.0});
+                    break;
+                case 20:
+                    if (!s.control.empty()) s.control.back()[1] = to_double(p.value);
+                    break;
+                case 30:
+                    if (!s.control.empty()) s.control.back()[2] = to_double(p.value);
+                    break;
+                case 11:
+                    s.fit.push_back({to_double(p.value), 0.0, 0.0});
+                    break;
+                case 21:
+                    if (!s.fit.empty()) s.fit.back()[1] = to_double(p.value);
+                    break;
+                case 31:
+                    if (!s.fit.empty()) s.fit.back()[2] = to_double(p.value);
+                    break;
+                default:
+                    break;
             }
         }
         target().splines.push_back(std::move(s));
@@ -349,12 +426,24 @@ class DxfParser {
         DrawingInsert ins;
         for (const Pair& p : fields) {
             switch (p.code) {
-                case 2: ins.block = std::string(p.value); break;
-                case 5: ins.handle = std::string(p.value); break;
-                case 41: ins.scale[0] = to_double(p.value); break;
-                case 42: ins.scale[1] = to_double(p.value); break;
-                case 43: ins.scale[2] = to_double(p.value); break;
-                case 50: ins.rotation_deg = to_double(p.value); break;
+                case 2:
+                    ins.block = std::string(p.value);
+                    break;
+                case 5:
+                    ins.handle = std::string(p.value);
+                    break;
+                case 41:
+                    ins.scale[0] = to_double(p.value);
+                    break;
+                case 42:
+                    ins.scale[1] = to_double(p.value);
+                    break;
+                case 43:
+                    ins.scale[2] = to_double(p.value);
+                    break;
+                case 50:
+                    ins.rotation_deg = to_double(p.value);
+                    break;
                 default:
                     if (!point_field(p, 10, ins.point)) point_field(p, 210, ins.extrusion);
             }
@@ -365,14 +454,16 @@ class DxfParser {
     void read_3dface(std::span<const Pair> fields) {
         std::array<DrawingPoint, 4> corners{};
         for (const Pair& p : fields) {
-            for (int c = 0; c < 4; ++c) point_field(p, 10 + c, corners[static_cast<std::size_t>(c)]);
+            for (int c = 0; c < 4; ++c)
+                point_field(p, 10 + c, corners[static_cast<std::size_t>(c)]);
         }
         DrawingFace face;
         // A triangle repeats its third corner as the fourth.
         for (const DrawingPoint& q : corners) {
             if (face.points.empty() || face.points.back() != q) face.points.push_back(q);
         }
-        if (face.points.size() > 3 && face.points.back() == face.points.front()) face.points.pop_back();
+        if (face.points.size() > 3 && face.points.back() == face.points.front())
+            face.points.pop_back();
         target().faces.push_back(std::move(face));
     }
 

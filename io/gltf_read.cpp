@@ -1,5 +1,3 @@
-#include "io/gltf.h"
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "core/mesh.h"
+#include "io/gltf.h"
 #include "io/json.h"
 
 // The importer walks the scene's node tree from its roots, composing each node's local matrix
@@ -230,7 +229,8 @@ class GltfReader {
             return r;
         }
         auto numbers = [&](std::string_view name, std::array<double, 4> v, std::size_t n) {
-            if (const JsonValue* a = node.find(name); a && a->is_array() && a->items().size() == n) {
+            if (const JsonValue* a = node.find(name);
+                a && a->is_array() && a->items().size() == n) {
                 for (std::size_t i = 0; i < n; ++i) {
                     if (a->items()[i].is_number()) v[i] = a->items()[i].as_number();
                 }
@@ -242,10 +242,22 @@ class GltfReader {
         const auto s = numbers("scale", {1, 1, 1, 0}, 3);
         const double x = q[0], y = q[1], z = q[2], w = q[3];
         // Rotation columns of the unit quaternion (x, y, z, w), each scaled by its axis' factor.
-        Matrix r{1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),     0,
-                 2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),     0,
-                 2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y), 0,
-                 t[0],                    t[1],                    t[2],                    1};
+        Matrix r{1 - 2 * (y * y + z * z),
+                 2 * (x * y + z * w),
+                 2 * (x * z - y * w),
+                 0,
+                 2 * (x * y - z * w),
+                 1 - 2 * (x * x + z * z),
+                 2 * (y * z + x * w),
+                 0,
+                 2 * (x * z + y * w),
+                 2 * (y * z - x * w),
+                 1 - 2 * (x * x + y * y),
+                 0,
+                 t[0],
+                 t[1],
+                 t[2],
+                 1};
         for (int col = 0; col < 3; ++col) {
             for (int row = 0; row < 3; ++row) r[col * 4 + row] *= s[col];
         }
@@ -269,7 +281,8 @@ class GltfReader {
                     for (const JsonValue& p : prims->items()) add_primitive(p, world);
                 }
             }
-            if (const JsonValue* children = node->find("children"); children && children->is_array()) {
+            if (const JsonValue* children = node->find("children");
+                children && children->is_array()) {
                 for (auto it = children->items().rbegin(); it != children->items().rend(); ++it) {
                     stack.emplace_back(as_index(*it), world);
                 }
@@ -317,7 +330,11 @@ class GltfReader {
         AccessorView view;
         view.component = static_cast<std::uint32_t>(int_member(*a, "componentType", 0));
         const std::string_view type = a->get_string("type", "");
-        view.components = type == "SCALAR" ? 1 : type == "VEC2" ? 2 : type == "VEC3" ? 3 : type == "VEC4" ? 4 : 0;
+        view.components = type == "SCALAR" ? 1
+                          : type == "VEC2" ? 2
+                          : type == "VEC3" ? 3
+                          : type == "VEC4" ? 4
+                                           : 0;
         const std::int64_t count = int_member(*a, "count", -1);
         const std::int64_t offset = int_member(*a, "byteOffset", 0);
         const JsonValue* bv = item(root_.find("bufferViews"), int_member(*a, "bufferView", -1));
@@ -325,10 +342,17 @@ class GltfReader {
         std::uint64_t size = 0;
         switch (view.component) {
             case kComponentFloat:
-            case kComponentUInt: size = 4; break;
-            case kComponentUShort: size = 2; break;
-            case kComponentUByte: size = 1; break;
-            default: return std::nullopt;
+            case kComponentUInt:
+                size = 4;
+                break;
+            case kComponentUShort:
+                size = 2;
+                break;
+            case kComponentUByte:
+                size = 1;
+                break;
+            default:
+                return std::nullopt;
         }
         const std::uint64_t element = size * static_cast<std::uint64_t>(view.components);
         const std::int64_t view_offset = int_member(*bv, "byteOffset", 0);
@@ -346,7 +370,8 @@ class GltfReader {
         if (view.count > 0) {
             // The last element must end inside the view; the division keeps this free of
             // overflow for any count.
-            if (ao > vl || element > vl - ao || (view.count - 1) > (vl - ao - element) / view.stride) {
+            if (ao > vl || element > vl - ao ||
+                (view.count - 1) > (vl - ao - element) / view.stride) {
                 return std::nullopt;
             }
         }
@@ -358,12 +383,15 @@ class GltfReader {
     static std::uint32_t index_at(const AccessorView& v, std::uint64_t i) {
         const std::uint64_t at = v.offset + i * v.stride;
         switch (v.component) {
-            case kComponentUByte: return static_cast<unsigned char>(v.bytes[at]);
+            case kComponentUByte:
+                return static_cast<unsigned char>(v.bytes[at]);
             case kComponentUShort:
                 return static_cast<std::uint32_t>(static_cast<unsigned char>(v.bytes[at]) |
                                                   static_cast<unsigned char>(v.bytes[at + 1]) << 8);
-            case kComponentUInt: return read_u32(v.bytes, at);
-            default: return std::numeric_limits<std::uint32_t>::max();
+            case kComponentUInt:
+                return read_u32(v.bytes, at);
+            default:
+                return std::numeric_limits<std::uint32_t>::max();
         }
     }
 
@@ -410,11 +438,13 @@ class GltfReader {
             const double wy = world[1] * x + world[5] * y + world[9] * z + world[13];
             const double wz = world[2] * x + world[6] * y + world[10] * z + world[14];
             // A point no float can hold means a broken file; the primitive is left out.
-            if (!(std::abs(wx) <= kFloatMax && std::abs(wy) <= kFloatMax && std::abs(wz) <= kFloatMax)) {
+            if (!(std::abs(wx) <= kFloatMax && std::abs(wy) <= kFloatMax &&
+                  std::abs(wz) <= kFloatMax)) {
                 return;
             }
             // Back from Y up: (X, Y, Z) -> (X, -Z, Y); 0 - Z keeps a zero positive.
-            placed.push_back({static_cast<float>(wx), static_cast<float>(0.0 - wz), static_cast<float>(wy)});
+            placed.push_back(
+                {static_cast<float>(wx), static_cast<float>(0.0 - wz), static_cast<float>(wy)});
         }
         for (const Vec3& p : placed) mesh_.add_vertex(p);
         const bool mirrored = determinant3(world) < 0.0;
@@ -435,7 +465,8 @@ class GltfReader {
         };
         const std::size_t n = indices.size();
         if (mode == kModeTriangles) {
-            for (std::size_t i = 0; i + 2 < n; i += 3) add(indices[i], indices[i + 1], indices[i + 2]);
+            for (std::size_t i = 0; i + 2 < n; i += 3)
+                add(indices[i], indices[i + 1], indices[i + 2]);
         } else if (mode == kModeStrip) {
             for (std::size_t i = 2; i < n; ++i) {
                 if (i % 2) {
@@ -477,8 +508,10 @@ bool import_gltf_bytes(std::string_view bytes, const std::filesystem::path& base
             if (length > total - at - 8) return false;
             const std::string_view data = bytes.substr(at + 8, length);
             if (first && type != kGlbChunkJson) return false;
-            if (first) json = data;
-            else if (type == kGlbChunkBin && !bin) bin = data;
+            if (first)
+                json = data;
+            else if (type == kGlbChunkBin && !bin)
+                bin = data;
             first = false;
             at += 8 + (length + 3) / 4 * 4;
         }

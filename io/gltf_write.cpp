@@ -1,5 +1,3 @@
-#include "io/gltf.h"
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -11,6 +9,7 @@
 #include "core/mesh.h"
 #include "core/polygon_2d.h"
 #include "document/material_library.h"
+#include "io/gltf.h"
 #include "io/json.h"
 #include "platform/atomic_file.h"
 
@@ -145,7 +144,8 @@ TriangleList gather_triangles(const Mesh& mesh) {
         } else {
             triangles = triangulate_polygon_2d(points);
             if (triangles.empty()) {
-                for (std::uint32_t i = 1; i + 1 < ring.size(); ++i) triangles.push_back({0, i, i + 1});
+                for (std::uint32_t i = 1; i + 1 < ring.size(); ++i)
+                    triangles.push_back({0, i, i + 1});
             }
         }
 
@@ -406,7 +406,8 @@ bool export_glb(const std::filesystem::path& path, const Mesh& mesh,
                 const MaterialLibrary& materials) {
     const GltfPayload payload = build_gltf(mesh, materials, {});
     // The container's sizes are 32-bit; a model past 4 GiB cannot be a GLB.
-    if (payload.json.size() + payload.buffer.size() + 40 > std::numeric_limits<std::uint32_t>::max()) {
+    if (payload.json.size() + payload.buffer.size() + 40 >
+        std::numeric_limits<std::uint32_t>::max()) {
         return false;
     }
     return platform::write_file_atomic(path, glb_container(payload));

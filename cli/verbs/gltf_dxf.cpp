@@ -30,7 +30,8 @@ bool has_extension(const std::filesystem::path& path, std::string_view ext) {
 
 // --out is the file when it carries one of the format's extensions, else a directory that
 // receives `default_name`. The folders on the way are created.
-std::filesystem::path export_target(const VerbCall& call, std::initializer_list<std::string_view> exts,
+std::filesystem::path export_target(const VerbCall& call,
+                                    std::initializer_list<std::string_view> exts,
                                     std::string_view default_name) {
     const std::filesystem::path& out = call.options.out.value;
     const bool is_file = std::any_of(exts.begin(), exts.end(),
@@ -101,8 +102,9 @@ bool write_import(const VerbCall& call, Document& doc, bool wants_beauty) {
     doc.scenes().push_back(framing_scene(doc.root().mesh));
     if (!save_document(doc, dir / "import.korv")) return false;
     if (wants_beauty) {
-        write_err(std::string(call.verb) +
-                  ": note: import_beauty.bmp was not written (the still renderer is not built yet)\n");
+        write_err(
+            std::string(call.verb) +
+            ": note: import_beauty.bmp was not written (the still renderer is not built yet)\n");
     }
     return true;
 }
@@ -130,7 +132,8 @@ int run_export_gltf(const VerbCall& call) {
     const bool ok = glb ? io::export_glb(target, *world, doc->materials())
                         : io::export_gltf(target, *world, doc->materials());
     if (!ok) {
-        write_err("Failed to export glTF " + quoted_path(target) + platform::write_error_suffix() + '\n');
+        write_err("Failed to export glTF " + quoted_path(target) + platform::write_error_suffix() +
+                  '\n');
         return kExitFailure;
     }
     std::string out = "Wrote " + quoted_path(target);
@@ -146,7 +149,8 @@ int run_export_dxf(const VerbCall& call) {
     if (!world) return kExitFailure;
     const std::filesystem::path target = export_target(call, {".dxf"}, "export.dxf");
     if (!io::export_dxf(target, *world)) {
-        write_err("Failed to export DXF " + quoted_path(target) + platform::write_error_suffix() + '\n');
+        write_err("Failed to export DXF " + quoted_path(target) + platform::write_error_suffix() +
+                  '\n');
         return kExitFailure;
     }
     std::uint64_t edges = 0;
@@ -171,7 +175,8 @@ int run_import_gltf(const VerbCall& call) {
     Document doc = fresh_document();
     doc.root().mesh = std::move(mesh);
     if (!write_import(call, doc, true)) return kExitFailure;
-    std::string out = "Wrote glTF import (.korv) to " + quoted_path(call.options.out.value) + "\n  faces=";
+    std::string out =
+        "Wrote glTF import (.korv) to " + quoted_path(call.options.out.value) + "\n  faces=";
     append_int(out, static_cast<std::int64_t>(doc.root().mesh.alive_face_count()));
     write_out(out + '\n');
     return kExitOk;
@@ -199,7 +204,8 @@ int run_import_dxf(const VerbCall& call) {
     const bool faces = report.faces > 0;
     if (!write_import(call, doc, faces)) return kExitFailure;
 
-    std::string out = faces ? "Wrote DXF import (.korv) to " : "Wrote DXF import (guides-only mesh) to ";
+    std::string out =
+        faces ? "Wrote DXF import (.korv) to " : "Wrote DXF import (guides-only mesh) to ";
     out += quoted_path(call.options.out.value);
     auto key = [&](std::string_view name, std::uint64_t value) {
         out += name;

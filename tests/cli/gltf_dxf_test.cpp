@@ -25,9 +25,12 @@ TEST(GltfDxfVerbs, SampleHouseRoundTripsThroughGltfAndGlb) {
         std::string imported;
     };
     const Row rows[] = {
-        {{"export-gltf", "--out", "h.gltf"}, "Wrote \"h.gltf\" (+ .bin, Y-up, materials)\n  faces=", "h.gltf"},
+        {{"export-gltf", "--out", "h.gltf"},
+         "Wrote \"h.gltf\" (+ .bin, Y-up, materials)\n  faces=",
+         "h.gltf"},
         {{"export-gltf", "--out", "h.GLB"}, "Wrote \"h.GLB\" (Y-up, materials)\n  faces=", "h.GLB"},
-        {{"export-gltf", "--out", "sub"}, "Wrote \"sub/export.gltf\" (+ .bin, Y-up, materials)\n  faces=",
+        {{"export-gltf", "--out", "sub"},
+         "Wrote \"sub/export.gltf\" (+ .bin, Y-up, materials)\n  faces=",
          "sub/export.gltf"},
     };
     for (const Row& row : rows) {
@@ -47,22 +50,28 @@ TEST(GltfDxfVerbs, SampleHouseRoundTripsThroughGltfAndGlb) {
 
 TEST(GltfDxfVerbs, DxfExportAndImportReports) {
     const auto dir = make_models({{"new", "--out", "empty.korv"}});
-    std::ofstream(dir / "open.dxf") << "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n90\n3\n70\n0\n"
-                                       "10\n0\n20\n0\n10\n1\n20\n0\n10\n1\n20\n1\n0\nENDSEC\n0\nEOF\n";
+    std::ofstream(dir / "open.dxf")
+        << "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n90\n3\n70\n0\n"
+           "10\n0\n20\n0\n10\n1\n20\n0\n10\n1\n20\n1\n0\nENDSEC\n0\nEOF\n";
     std::ofstream(dir / "bad.dxf") << "not a drawing\n";
     std::ofstream(dir / "plan.dwg") << "AC1032";
     const CliRun sample = run_cli({"export-dxf", "--out", "x.dxf"}, dir);
     EXPECT_EQ(sample.exit_code, 0) << sample.err;
     EXPECT_TRUE(sample.out.starts_with("Wrote \"x.dxf\"  edges=")) << sample.out;
     expect_runs(dir, {
-        refused({"export-dxf", "--in", "empty.korv", "--out", "e.dxf"}, "No faces to export\n"),
-        refused({"export-gltf", "--in", "empty.korv", "--out", "e.glb"}, "No faces to export\n"),
-        refused({"import-dxf", "--out", "o"}, "import-dxf: --in required\n"),
-        refused({"import-gltf", "--out", "o"}, "import-gltf: --in required\n"),
-        refused({"import-dxf", "--in", "bad.dxf", "--out", "o"}, "Failed to import DXF \"bad.dxf\"\n"),
-        refused({"import-gltf", "--in", "bad.dxf", "--out", "o"}, "Failed to import glTF \"bad.dxf\"\n"),
-        refused({"import-dwg", "--in", "plan.dwg", "--out", "o"}, "import-dwg: not built yet (no DWG reader)\n"),
-    });
+                         refused({"export-dxf", "--in", "empty.korv", "--out", "e.dxf"},
+                                 "No faces to export\n"),
+                         refused({"export-gltf", "--in", "empty.korv", "--out", "e.glb"},
+                                 "No faces to export\n"),
+                         refused({"import-dxf", "--out", "o"}, "import-dxf: --in required\n"),
+                         refused({"import-gltf", "--out", "o"}, "import-gltf: --in required\n"),
+                         refused({"import-dxf", "--in", "bad.dxf", "--out", "o"},
+                                 "Failed to import DXF \"bad.dxf\"\n"),
+                         refused({"import-gltf", "--in", "bad.dxf", "--out", "o"},
+                                 "Failed to import glTF \"bad.dxf\"\n"),
+                         refused({"import-dwg", "--in", "plan.dwg", "--out", "o"},
+                                 "import-dwg: not built yet (no DWG reader)\n"),
+                     });
     const CliRun open = run_cli({"import-dwg", "--in", "open.dxf", "--out", "o"}, dir);
     EXPECT_EQ(open.exit_code, 0) << open.err;
     EXPECT_EQ(open.out,

@@ -40,7 +40,8 @@ std::string entities(const std::string& body, const std::string& header = "",
 std::string insunits(int code) { return dxf({{9, "$INSUNITS"}, {70, std::to_string(code)}}); }
 
 std::string lwpolyline(const std::vector<std::array<double, 3>>& xyb, bool closed) {
-    std::string out = dxf({{0, "LWPOLYLINE"}, {90, std::to_string(xyb.size())}, {70, closed ? "1" : "0"}});
+    std::string out =
+        dxf({{0, "LWPOLYLINE"}, {90, std::to_string(xyb.size())}, {70, closed ? "1" : "0"}});
     for (const auto& p : xyb) {
         out += dxf({{10, std::to_string(p[0])}, {20, std::to_string(p[1])}});
         if (p[2] != 0.0) out += dxf({{42, std::to_string(p[2])}});
@@ -49,14 +50,23 @@ std::string lwpolyline(const std::vector<std::array<double, 3>>& xyb, bool close
 }
 
 std::string block(const std::string& name, const std::string& body, double bx = 0, double by = 0) {
-    return dxf({{0, "BLOCK"}, {2, name}, {10, std::to_string(bx)}, {20, std::to_string(by)}, {30, "0"}}) +
+    return dxf({{0, "BLOCK"},
+                {2, name},
+                {10, std::to_string(bx)},
+                {20, std::to_string(by)},
+                {30, "0"}}) +
            body + dxf({{0, "ENDBLK"}});
 }
 
 std::string insert(const std::string& name, double x = 0, double y = 0, double scale = 1,
                    double rotation = 0) {
-    return dxf({{0, "INSERT"}, {2, name}, {10, std::to_string(x)}, {20, std::to_string(y)},
-                {41, std::to_string(scale)}, {42, std::to_string(scale)}, {50, std::to_string(rotation)}});
+    return dxf({{0, "INSERT"},
+                {2, name},
+                {10, std::to_string(x)},
+                {20, std::to_string(y)},
+                {41, std::to_string(scale)},
+                {42, std::to_string(scale)},
+                {50, std::to_string(rotation)}});
 }
 
 struct Imported {
@@ -81,12 +91,14 @@ bool has_note(const io::DxfImportReport& report, std::string_view text) {
     return false;
 }
 
-const std::string kSquare = lwpolyline({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}}, true);
+const std::string kSquare =
+    lwpolyline({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}}, true);
 
 TEST(Dxf, ExportWritesOneLinePerEdgeAndNothingElse) {
     Mesh m;
     std::array<VertexId, 8> v{};
-    for (int i = 0; i < 8; ++i) v[i] = m.add_vertex({float(i & 1), float((i >> 1) & 1), float(i >> 2)});
+    for (int i = 0; i < 8; ++i)
+        v[i] = m.add_vertex({float(i & 1), float((i >> 1) & 1), float(i >> 2)});
     m.add_quad(v[0], v[2], v[3], v[1]);
     m.add_quad(v[4], v[5], v[7], v[6]);
     m.add_quad(v[0], v[1], v[5], v[4]);
@@ -130,16 +142,21 @@ TEST(Dxf, UnitsScaleToMetres) {
         double area;
         bool note;
     };
-    const Row rows[] = {{4, 1.0, false}, {5, 100.0, false}, {6, 1e6, false}, {0, 1e6, false},
-                        {1, 0.0254 * 0.0254 * 1e6, false}, {13, 1e6, true}};
+    const Row rows[] = {{4, 1.0, false},
+                        {5, 100.0, false},
+                        {6, 1e6, false},
+                        {0, 1e6, false},
+                        {1, 0.0254 * 0.0254 * 1e6, false},
+                        {13, 1e6, true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.code);
         const Imported r = import_text(entities(kSquare, insunits(row.code)));
         ASSERT_TRUE(r.ok);
         EXPECT_EQ(r.report.faces, 1u);
         EXPECT_NEAR(r.mesh.area_of_faces(r.mesh.alive_faces()), row.area, row.area * 1e-5);
-        EXPECT_EQ(has_note(r.report, "DXF $INSUNITS 13 is a unit this importer does not convert; "
-                                     "the drawing was read as metres."),
+        EXPECT_EQ(has_note(r.report,
+                           "DXF $INSUNITS 13 is a unit this importer does not convert; "
+                           "the drawing was read as metres."),
                   row.note);
     }
 }
@@ -155,17 +172,33 @@ TEST(Dxf, EntitiesBecomeGuidesCurvesAndFaces) {
     const Row rows[] = {
         {"line", dxf({{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "3"}, {21, "4"}}), 0, 1, 0, 0},
         {"open polyline", lwpolyline({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}, false), 0, 2, 0, 0},
-        {"bulged slot", lwpolyline({{0, 0, 0}, {2, 0, 1}, {2, 1, 0}, {0, 1, 1}}, true), 1, 26, 0, slot},
-        {"old polyline", dxf({{0, "POLYLINE"}, {70, "1"}, {0, "VERTEX"}, {10, "0"}, {20, "0"},
-                              {0, "VERTEX"}, {10, "2"}, {20, "0"}, {0, "VERTEX"}, {10, "0"},
-                              {20, "2"}, {0, "SEQEND"}}),
+        {"bulged slot", lwpolyline({{0, 0, 0}, {2, 0, 1}, {2, 1, 0}, {0, 1, 1}}, true), 1, 26, 0,
+         slot},
+        {"old polyline",
+         dxf({{0, "POLYLINE"},
+              {70, "1"},
+              {0, "VERTEX"},
+              {10, "0"},
+              {20, "0"},
+              {0, "VERTEX"},
+              {10, "2"},
+              {20, "0"},
+              {0, "VERTEX"},
+              {10, "0"},
+              {20, "2"},
+              {0, "SEQEND"}}),
          1, 3, 0, 2.0},
-        {"quarter arc", dxf({{0, "ARC"}, {10, "5"}, {20, "5"}, {40, "2"}, {50, "0"}, {51, "90"}}), 0, 6, 1, 0},
-        {"circle", dxf({{0, "CIRCLE"}, {10, "5"}, {20, "5"}, {40, "1"}}), 1, 24, 1, kUnitCircleArea},
+        {"quarter arc", dxf({{0, "ARC"}, {10, "5"}, {20, "5"}, {40, "2"}, {50, "0"}, {51, "90"}}),
+         0, 6, 1, 0},
+        {"circle", dxf({{0, "CIRCLE"}, {10, "5"}, {20, "5"}, {40, "1"}}), 1, 24, 1,
+         kUnitCircleArea},
         {"tiny circle", dxf({{0, "CIRCLE"}, {40, "0.0000001"}}), 0, 0, 0, 0},
-        {"mirrored circle", dxf({{0, "CIRCLE"}, {10, "5"}, {40, "1"}, {230, "-1"}}), 1, 24, 1, kUnitCircleArea},
+        {"mirrored circle", dxf({{0, "CIRCLE"}, {10, "5"}, {40, "1"}, {230, "-1"}}), 1, 24, 1,
+         kUnitCircleArea},
         {"ellipse", dxf({{0, "ELLIPSE"}, {11, "2"}, {40, "0.5"}}), 1, 48, 1, 0},
-        {"3dface", dxf({{0, "3DFACE"}, {10, "0"}, {11, "1"}, {12, "1"}, {22, "1"}, {13, "1"}, {23, "1"}}), 1, 3, 0, 0.5},
+        {"3dface",
+         dxf({{0, "3DFACE"}, {10, "0"}, {11, "1"}, {12, "1"}, {22, "1"}, {13, "1"}, {23, "1"}}), 1,
+         3, 0, 0.5},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -182,13 +215,16 @@ TEST(Dxf, EntitiesBecomeGuidesCurvesAndFaces) {
 }
 
 TEST(Dxf, SplinesEvaluateOrExplainWhyNot) {
-    auto spline = [](int degree, std::vector<std::array<double, 3>> control, std::vector<double> knots,
-                     std::vector<double> weights = {}, std::vector<std::array<double, 2>> fit = {}) {
+    auto spline = [](int degree, std::vector<std::array<double, 3>> control,
+                     std::vector<double> knots, std::vector<double> weights = {},
+                     std::vector<std::array<double, 2>> fit = {}) {
         std::string s = dxf({{0, "SPLINE"}, {71, std::to_string(degree)}});
         for (double k : knots) s += dxf({{40, std::to_string(k)}});
         for (double w : weights) s += dxf({{41, std::to_string(w)}});
-        for (const auto& c : control) s += dxf({{10, std::to_string(c[0])}, {20, std::to_string(c[1])}, {30, "0"}});
-        for (const auto& f : fit) s += dxf({{11, std::to_string(f[0])}, {21, std::to_string(f[1])}});
+        for (const auto& c : control)
+            s += dxf({{10, std::to_string(c[0])}, {20, std::to_string(c[1])}, {30, "0"}});
+        for (const auto& f : fit)
+            s += dxf({{11, std::to_string(f[0])}, {21, std::to_string(f[1])}});
         return s;
     };
     const double w = std::sqrt(0.5);
@@ -199,7 +235,9 @@ TEST(Dxf, SplinesEvaluateOrExplainWhyNot) {
         const char* note;
     };
     const Row rows[] = {
-        {"quarter circle", spline(2, {{1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {0, 0, 0, 1, 1, 1}, {1, w, 1}), 1, 0, nullptr},
+        {"quarter circle",
+         spline(2, {{1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {0, 0, 0, 1, 1, 1}, {1, w, 1}), 1, 0,
+         nullptr},
         {"short of points", spline(3, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}, {}), 0, 1,
          "SPLINE declares degree 3 but carries only 3 control points (needs 4); skipped."},
         {"wrong knots", spline(1, {{0, 0, 0}, {1, 0, 0}}, {0, 1}), 1, 0,
@@ -236,15 +274,16 @@ TEST(Dxf, BlocksBecomeSharedDefinitionsPlacedByInserts) {
     const std::string square = lwpolyline({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, true);
     // SQ's base point (1, 1) is its origin; the insert scales by 2, turns 90 degrees and
     // lands the base point on (10, 0): the square's corner (0, 0) goes to (12, -2).
-    const Imported r = import_text(entities(insert("SQ", 10, 0, 2, 90) + insert("sq", 0, 0),
-                                            "", block("SQ", square, 1, 1)));
+    const Imported r = import_text(
+        entities(insert("SQ", 10, 0, 2, 90) + insert("sq", 0, 0), "", block("SQ", square, 1, 1)));
     ASSERT_EQ(r.doc.definitions().size(), 1u);
     EXPECT_EQ(r.report.instances, 2u);
     EXPECT_EQ(r.report.faces, 2u);
     const Mesh world = r.doc.flatten_world();
     bool found = false;
     for (const Vertex& v : world.vertices()) {
-        found = found || (std::abs(v.position.x - 12.0f) < 1e-5f && std::abs(v.position.y + 2.0f) < 1e-5f);
+        found = found ||
+                (std::abs(v.position.x - 12.0f) < 1e-5f && std::abs(v.position.y + 2.0f) < 1e-5f);
     }
     EXPECT_TRUE(found);
     EXPECT_NEAR(world.area_of_faces(world.alive_faces()), 4.0 + 1.0, 1e-4);
@@ -252,7 +291,8 @@ TEST(Dxf, BlocksBecomeSharedDefinitionsPlacedByInserts) {
 
 TEST(Dxf, NestingCyclesAndUnknownBlocksAreRefusedWithNotes) {
     std::string chain;
-    for (int i = 1; i <= 17; ++i) chain += block("B" + std::to_string(i), i < 17 ? insert("B" + std::to_string(i + 1)) : "");
+    for (int i = 1; i <= 17; ++i)
+        chain += block("B" + std::to_string(i), i < 17 ? insert("B" + std::to_string(i + 1)) : "");
     struct Row {
         const char* what;
         std::string text;
@@ -260,12 +300,14 @@ TEST(Dxf, NestingCyclesAndUnknownBlocksAreRefusedWithNotes) {
         const char* note;
     };
     const Row rows[] = {
-        {"cycle", entities(insert("A"), "", block("A", insert("B")) + block("B", insert("A"))), 2, 1,
+        {"cycle", entities(insert("A"), "", block("A", insert("B")) + block("B", insert("A"))), 2,
+         1,
          "DXF block \"B\": block \"A\" is inserted inside itself (block reference cycle); that "
          "INSERT was dropped."},
         {"17 levels", entities(insert("B1"), "", chain), 16, 1,
          "\"B17\" nests deeper than 16 levels; the nested INSERT was dropped."},
-        {"unknown in model space", entities(insert("NOPE")), 0, 1, "INSERT names unknown block \"NOPE\"."},
+        {"unknown in model space", entities(insert("NOPE")), 0, 1,
+         "INSERT names unknown block \"NOPE\"."},
         {"unknown in a block", entities(insert("A"), "", block("A", insert("NOPE"))), 1, 1,
          "DXF block \"A\": inserts unknown block \"NOPE\"."},
         {"defined twice", entities(insert("A"), "", block("A", "") + block("a", "")), 1, 0,

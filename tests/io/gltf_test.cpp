@@ -1,5 +1,3 @@
-#include "io/gltf.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +11,7 @@
 
 #include "core/mesh.h"
 #include "document/material_library.h"
+#include "io/gltf.h"
 #include "io/json.h"
 #include "tests/support/cli_runner.h"
 #include "tests/support/solid_checks.h"
@@ -73,12 +72,12 @@ std::string floats(std::initializer_list<float> values) {
 std::string hand_made(const std::string& positions, int count, const std::string& primitive,
                       const std::string& nodes) {
     return R"({"asset": {"version": "2.0"}, "buffers": [{"byteLength": )" +
+           std::to_string(positions.size()) + R"(, "uri": "data:application/octet-stream;base64,)" +
+           base64(positions) + R"("}], "bufferViews": [{"buffer": 0, "byteLength": )" +
            std::to_string(positions.size()) +
-           R"(, "uri": "data:application/octet-stream;base64,)" + base64(positions) +
-           R"("}], "bufferViews": [{"buffer": 0, "byteLength": )" + std::to_string(positions.size()) +
            R"(}], "accessors": [{"bufferView": 0, "componentType": 5126, "count": )" +
-           std::to_string(count) + R"(, "type": "VEC3"}], "meshes": [{"primitives": [)" + primitive +
-           R"(]}], "nodes": )" + nodes + R"(, "scenes": [{"nodes": [0]}], "scene": 0})";
+           std::to_string(count) + R"(, "type": "VEC3"}], "meshes": [{"primitives": [)" +
+           primitive + R"(]}], "nodes": )" + nodes + R"(, "scenes": [{"nodes": [0]}], "scene": 0})";
 }
 
 const std::string kQuadXY = floats({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
@@ -182,9 +181,8 @@ TEST(Gltf, StripsFansAndMirrorsKeepFacesOutward) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         // The fan visits the quad's corners in order 0 1 3 2 to cover it.
-        const std::string pos = std::string(row.what) == "fan"
-                                    ? floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0})
-                                    : kQuadXY;
+        const std::string pos =
+            std::string(row.what) == "fan" ? floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}) : kQuadXY;
         Mesh m;
         ASSERT_TRUE(io::import_gltf_bytes(hand_made(pos, 4, row.primitive, row.nodes), {}, m));
         const std::uint64_t faces = std::string(row.what) == "list" ? 1 : 2;
@@ -203,10 +201,9 @@ TEST(Gltf, NodesComposeTranslationRotationAndScale) {
         R"([{"translation": [10, 0, 0], "children": [1]},
             {"mesh": 0, "scale": [2, 2, 2], "rotation": [0, 0.70710678, 0, 0.70710678]}])";
     Mesh m;
-    ASSERT_TRUE(io::import_gltf_bytes(
-        hand_made(floats({0, 0, 0, 1, 0, 0, 0, 1, 0}), 3, R"({"attributes": {"POSITION": 0}})",
-                  nodes),
-        {}, m));
+    ASSERT_TRUE(io::import_gltf_bytes(hand_made(floats({0, 0, 0, 1, 0, 0, 0, 1, 0}), 3,
+                                                R"({"attributes": {"POSITION": 0}})", nodes),
+                                      {}, m));
     const auto p = sorted_positions(m);
     ASSERT_EQ(p.size(), 3u);
     EXPECT_NEAR(p[0][0], 10.0f, 1e-5f);  // the origin
@@ -242,8 +239,10 @@ TEST(Gltf, SideBufferFilesAndBadInputs) {
         {"side file not looked up", with_count("4"), {}},
         {"not JSON", "{\"asset\": ", dir},
         {"no triangles", R"({"asset": {"version": "2.0"}})", dir},
-        {"float indices", hand_made(kQuadXY, 4, R"({"attributes": {"POSITION": 0}, "indices": 0})",
-                                    R"([{"mesh": 0}])"), dir},
+        {"float indices",
+         hand_made(kQuadXY, 4, R"({"attributes": {"POSITION": 0}, "indices": 0})",
+                   R"([{"mesh": 0}])"),
+         dir},
         {"bad GLB version", std::string("glTF\1\0\0\0\24\0\0\0", 12) + std::string(8, '\0'), dir},
     };
     for (const Row& row : rows) {
