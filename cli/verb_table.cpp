@@ -8,6 +8,7 @@
 #include "cli/verbs/document_verbs.h"
 #include "cli/verbs/edge_edits.h"
 #include "cli/verbs/face_edits.h"
+#include "cli/verbs/gltf_dxf.h"
 #include "cli/verbs/local_topology.h"
 #include "cli/verbs/materials.h"
 #include "cli/verbs/mesh_queries.h"
@@ -192,14 +193,14 @@ constexpr VerbSpec kVerbs[] = {
     {"import-gltf", kRequiresOut, "--in file.gltf|file.glb --out dir",
      "read glTF or GLB into dir as import.korv plus a beauty BMP; every node's primitives\n"
      "are placed with their world matrix, then welded and linked",
-     run_not_built},
+     run_import_gltf},
     {"import-dxf", kRequiresOut, "--in file.dxf --out dir",
      "read DXF lines, arcs, polylines, blocks and splines into dir/import.korv; a beauty image\n"
      "only when faces were made, otherwise the linework becomes guides",
-     run_not_built},
+     run_import_dxf},
     {"import-dwg", kRequiresOut, "--in file.dwg --out dir",
      "read a DWG drawing the same way as import-dxf (one handler; .dwg picks the DWG reader)",
-     run_not_built},
+     run_import_dxf},
     {"import-skp", kRequiresOut, "--in file.skp --out dir",
      "read a SketchUp file into dir as a native file plus a textures folder; components stay\n"
      "shared definitions; prints counts, time and peak memory",
@@ -220,11 +221,11 @@ constexpr VerbSpec kVerbs[] = {
     {"export-gltf", kRequiresOut | kSampleModel, "[--in file.korv] --out file.gltf|file.glb|dir",
      "flatten the scene graph and write glTF (with a .bin beside it) or GLB, Y up, with\n"
      "materials, else dir/export.gltf; \"No faces to export\" (exit 1) when empty",
-     run_not_built},
+     run_export_gltf},
     {"export-dxf", kRequiresOut | kSampleModel, "[--in file.korv] --out file.dxf|dir",
      "flatten the scene graph and write its edges as DXF LINE entities, else dir/export.dxf;\n"
      "prints edges=N; \"No faces to export\" (exit 1) when empty",
-     run_not_built},
+     run_export_dxf},
     {"faces-export-obj", kModelEdit,
      "[file.korv | --in file.korv] --faces N0,N1,... --out file.obj",
      "copy the listed faces into a new mesh (Mesh::duplicate_faces) and write it as OBJ;\n"

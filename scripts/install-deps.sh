@@ -3,7 +3,7 @@
 # keeps the everything-present case well under a second.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libstb-dev libtbb-dev
+packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libstb-dev libtbb-dev python3-ezdxf
           libssl-dev openssl libcgal-dev ccache python3 nodejs npm zsh fish)
 
 missing=()
@@ -39,4 +39,9 @@ fi
 # The end-to-end MCP test drives the server with a real client from the npm registry.
 if [[ -f tests/mcp_client/package.json && ! -d tests/mcp_client/node_modules ]] && command -v npm >/dev/null; then
     (cd tests/mcp_client && npm ci --no-audit --no-fund --silent) || echo "install-deps: npm ci failed; the MCP client test will be skipped" >&2
+fi
+
+# The glTF export test has the Khronos validator judge the files, also from the npm registry.
+if [[ -f tests/gltf_validator/package.json && ! -d tests/gltf_validator/node_modules ]] && command -v npm >/dev/null; then
+    (cd tests/gltf_validator && npm ci --no-audit --no-fund --silent) || echo "install-deps: npm ci failed; the glTF validator test will be skipped" >&2
 fi

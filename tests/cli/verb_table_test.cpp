@@ -28,10 +28,10 @@ constexpr std::string_view kSiteDivider =
 constexpr std::string_view kNotBuiltYet =
     "batch-villa chamfer-check chamfer-edges circle-centre cleanup3 clear-textures "
     "contour-check contour-join crop-to-boundary deep-unhide drape edge-grid-divide "
-    "explode-all export-bmp export-dxf export-gltf export-obj export-ply export-stl "
+    "explode-all export-bmp export-obj export-ply export-stl "
     "facade-screen face-maker faces-export-obj find-centre find-name fixit flat-roof "
-    "flatten-to-z gen-wall generate-buildings import-dae import-dwg import-dxf "
-    "import-gltf import-image import-korvan import-obj import-ply import-skp import-stl "
+    "flatten-to-z gen-wall generate-buildings import-dae "
+    "import-image import-korvan import-obj import-ply import-skp import-stl "
     "jpp list-profiles loft loose-to-groups magnet massing-chain merge-buildings "
     "move-to-plane move-to-z nest-boards nest-sheet openings-demo orix-delete-tagged "
     "orix-explode orix-isolate orix-purge orix-rename ortho-set panel-dowels panel-emit "
