@@ -13,6 +13,7 @@
 #include "cli/verbs/mesh_queries.h"
 #include "cli/verbs/model_files.h"
 #include "cli/verbs/modelling.h"
+#include "cli/verbs/roof_verbs.h"
 #include "cli/verbs/sample_verbs.h"
 #include "cli/verbs/shaping.h"
 #include "cli/verbs/solid_tools.h"
@@ -132,19 +133,19 @@ constexpr VerbSpec kVerbs[] = {
      "slab, parapet and fascia as three closed solids over the footprint (BuildFlatRoofCommand,\n"
      "one undo step; default footprint the 5 x 12 townhouse); a dimension the plan cannot\n"
      "carry is refused: the reason on stderr, exit 2, nothing written; without --out a dry run",
-     run_not_built},
+     run_flat_roof},
     {"pitched-roof", kDryRun,
      "[--in file.korv] [--roof-plan \"X,Y X,Y ...\"] [--roof-base-z Z] [--roof-pitch DEG] "
      "[--roof-step S] [--roof-overhang O] [--roof-fascia D] [--out file.korv]",
      "a cheap hip roof from a stack of inward offsets of the eaves outline, ridge quantised to\n"
      "--roof-step (BuildPitchedRoofCommand); a refusal exits 2; without --out a dry run",
-     run_not_built},
+     run_pitched_roof},
     {"skeleton-roof", kDryRun,
      "[--in file.korv] [--roof-plan \"X,Y X,Y ...\"] [--roof-base-z Z] [--roof-pitch DEG] "
      "[--roof-overhang O] [--roof-fascia D] [--out file.korv]",
      "the exact hip roof: the footprint's straight skeleton lifted by the pitch, one planar\n"
      "facet per eaves edge (BuildSkeletonRoofCommand); a refusal exits 2; without --out a dry run",
-     run_not_built},
+     run_skeleton_roof},
     {"railing", kDryRun, "[--in file.korv] [--rail-path POINTS | --rail-stair] [--out file.korv]",
      "posts, infill and a swept handrail along --rail-path, or along the default stair\n"
      "(BuildRailingCommand); without --out a dry run",

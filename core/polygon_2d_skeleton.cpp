@@ -105,6 +105,8 @@ private:
     bool launch_pending();
     void queue_edge_event(std::uint32_t v);
     void queue_split_candidates(std::uint32_t v);
+    void queue_next_candidate(std::uint32_t v);
+    bool handle(const Event& e);
     bool assemble_faces();
 
     std::span<const Point2> poly_;
@@ -114,6 +116,9 @@ private:
     std::vector<WaveVertex> verts_;
     std::vector<std::vector<std::uint32_t>> pieces_;  // per side: vertices whose right is it
     std::priority_queue<Event, std::vector<Event>, std::greater<Event>> queue_;
+    // Per reflex vertex, its split candidates not yet queued (a min-heap): only the earliest
+    // waits in the queue, so the queue stays as small as the wavefront.
+    std::vector<std::vector<Event>> candidates_;
     std::vector<std::uint32_t> pending_;
     std::vector<std::uint32_t> batch_nodes_;
     double batch_nodes_time_ = -1.0;
@@ -174,6 +179,7 @@ void Wavefront::end_vertex(std::uint32_t v, std::uint32_t node) {
     if (!w.alive) return;
     w.alive = false;
     --alive_;
+    if (v < candidates_.size()) std::vector<Event>().swap(candidates_[v]);
     add_arc(w.node, node, w.left, w.right);
 }
 
@@ -226,6 +232,9 @@ void Wavefront::queue_edge_event(std::uint32_t v) {
 void Wavefront::queue_split_candidates(std::uint32_t v) {
     const WaveVertex& w = verts_[v];
     const Point2 p = at(w, now_);
+    if (candidates_.size() <= v) candidates_.resize(verts_.size());
+    std::vector<Event>& heap = candidates_[v];
+    heap.clear();
     for (std::uint32_t e = 0; e < n_; ++e) {
         if (e == w.left || e == w.right) continue;
         const Side& s = sides_[e];
@@ -234,8 +243,29 @@ void Wavefront::queue_split_candidates(std::uint32_t v) {
         const double closing = 1.0 - dot2(s.normal, w.velocity);
         if (!(closing > kParallel)) continue;
         const double t = now_ + std::max(0.0, ahead) / closing;
-        if (t <= time_bound_) queue_.push({t, kSplitEvent, v, e});
+        if (t <= time_bound_) heap.push_back({t, kSplitEvent, v, e});
     }
+    std::make_heap(heap.begin(), heap.end(), std::greater<Event>());
+    queue_next_candidate(v);
+}
+
+void Wavefront::queue_next_candidate(std::uint32_t v) {
+    if (v >= candidates_.size()) return;
+    std::vector<Event>& heap = candidates_[v];
+    if (!verts_[v].alive || heap.empty()) {
+        std::vector<Event>().swap(heap);
+        return;
+    }
+    std::pop_heap(heap.begin(), heap.end(), std::greater<Event>());
+    queue_.push(heap.back());
+    heap.pop_back();
+}
+
+bool Wavefront::handle(const Event& e) {
+    if (e.kind == kEdgeEvent) return edge_event(e);
+    const bool done = split_event(e);
+    if (!done) queue_next_candidate(e.vertex);
+    return done;
 }
 
 bool Wavefront::launch_pending() {
@@ -489,7 +519,7 @@ StraightSkeleton Wavefront::run() {
             const double t = std::max(now_, e.time);
             const double saved = now_;
             now_ = t;
-            const bool done = e.kind == kEdgeEvent ? edge_event(e) : split_event(e);
+            const bool done = handle(e);
             if (done) {
                 any = true;
                 ++processed_;
@@ -508,7 +538,7 @@ StraightSkeleton Wavefront::run() {
             // is cleaned up together.
             const double saved = now_;
             now_ = std::max(now_, e.time);
-            if (e.kind == kEdgeEvent ? edge_event(e) : split_event(e)) {
+            if (handle(e)) {
                 ++processed_;
             } else {
                 now_ = saved;
