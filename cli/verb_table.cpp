@@ -16,6 +16,7 @@
 #include "cli/verbs/roof_verbs.h"
 #include "cli/verbs/sample_verbs.h"
 #include "cli/verbs/shaping.h"
+#include "cli/verbs/site_verbs.h"
 #include "cli/verbs/solid_tools.h"
 #include "cli/verbs/update_verbs.h"
 
@@ -1158,7 +1159,7 @@ constexpr VerbSpec kVerbs[] = {
      "the contour gate (check_contours): can the alive curves stand for ground, one level per\n"
      "plan point? exit 0 \"usable as terrain: YES\"; exit 2 with the blamed pair, or when the\n"
      "model has no alive contour",
-     run_not_built, nullptr,
+     run_contour_check, nullptr,
      "contour-check is read-only; it reports the contour set, it does not repair it (that is "
      "contour-join)"},
     {"contour-join", kDryRun,
@@ -1167,12 +1168,12 @@ constexpr VerbSpec kVerbs[] = {
      "join contour ends within --contour-tol (0.5 m) and --contour-elev-tol (0.01 m), close\n"
      "loops, drop repeated points, fix winding (JoinContourEndsCommand); exit 2 on a refusal\n"
      "or without contours",
-     run_not_built},
+     run_contour_join},
     {"terrain-extrude", kDryRun, "[--in file.korv] [--faces N0,N1,...] [--out file.korv]",
      "push flat site faces up to the level of the contour enclosing them\n"
      "(ExtrudeUpToContoursCommand; --faces defaults to every alive face); the contour gate\n"
      "runs first; exit 2 if the set cannot define a terrain or no face could be extruded",
-     run_not_built},
+     run_terrain_extrude},
     {"drape", kDryRun,
      "[--in file.korv] [--verts N0,N1,... | --faces N0,N1,...] [--src other.korv] [--magnet] "
      "[--out file.korv]",
