@@ -363,18 +363,16 @@ void ExtrudeUpToContoursCommand::redo() {
         result_.message = "the mesh is no longer in the document";
         return;
     }
-    journal_ = std::make_unique<MeshJournal>();
-    {
-        ScopedMeshJournal guard(*mesh, *journal_);
-        result_ = extrude_up_to_contours(*mesh, faces_, options_);
-    }
+    before_ = std::make_unique<Mesh>(*mesh);
+    result_ = extrude_up_to_contours(*mesh, faces_, options_);
     changed_ = result_.ok;
-    if (!changed_) mesh->restore(*journal_);
+    if (!changed_) before_.reset();
 }
 
 void ExtrudeUpToContoursCommand::undo() {
     Mesh* mesh = target_.resolve(doc_);
-    if (changed_ && mesh != nullptr && journal_) mesh->restore(*journal_);
+    if (changed_ && mesh != nullptr && before_) assign_mesh_marking_changes(*mesh, *before_);
+    before_.reset();
     changed_ = false;
 }
 

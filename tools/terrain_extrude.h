@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/ids.h"
+#include "core/mesh.h"
 #include "document/commands/command.h"
 #include "document/commands/undo_steps.h"
 #include "tools/contour_check.h"
@@ -55,7 +56,8 @@ struct TerrainExtrudeResult {
 TerrainExtrudeResult extrude_up_to_contours(Mesh& mesh, std::span<const FaceId> faces,
                                             const TerrainExtrudeOptions& options = {});
 
-// extrude_up_to_contours on a document mesh, journaled. "Extrude Up to Contours".
+// extrude_up_to_contours on a document mesh. "Extrude Up to Contours". Undo puts back a copy
+// of the mesh: the new walls may open layers, which a block journal does not cover.
 class ExtrudeUpToContoursCommand : public Command {
   public:
     ExtrudeUpToContoursCommand(Document& doc, MeshLocator target, std::vector<FaceId> faces,
@@ -74,7 +76,7 @@ class ExtrudeUpToContoursCommand : public Command {
     std::vector<FaceId> faces_;
     TerrainExtrudeOptions options_;
     TerrainExtrudeResult result_;
-    std::unique_ptr<MeshJournal> journal_;
+    std::unique_ptr<Mesh> before_;
     bool changed_ = false;
 };
 
