@@ -40,8 +40,7 @@ void expect_true_skeleton(const std::vector<Point2>& ring) {
         area += face_area;
     }
     EXPECT_NEAR(area, 0.5 * signed_area2(ring), 1e-7 * std::abs(signed_area2(ring)));
-    EXPECT_EQ(sk.arcs.size() + ring.size(), sk.nodes.size() - 1 + ring.size())
-        << "the skeleton with the polygon's sides is a planar graph of one outer face";
+    EXPECT_EQ(sk.arcs.size(), sk.nodes.size() - 1) << "the skeleton of a simple polygon is a tree";
 }
 
 TEST(StraightSkeleton, WingPlansAndStarsMeetTheDistanceRule) {
@@ -90,7 +89,9 @@ TEST(PolygonOffset, SidesMoveByTheDistanceAndOverreachFails) {
         SCOPED_TRACE(row.distance);
         const PolygonOffset off = offset_polygon(rect, row.distance);
         ASSERT_EQ(off.ok, row.ok);
-        if (row.ok) EXPECT_NEAR(0.5 * signed_area2(off.points), row.area, 1e-9);
+        if (row.ok) {
+            EXPECT_NEAR(0.5 * signed_area2(off.points), row.area, 1e-9);
+        }
     }
     // A sharp corner grown outwards is bevelled, never a long spike; every point stays at the
     // distance from the sides it belongs to.
