@@ -344,9 +344,6 @@ public:
     std::vector<Guide> exchange_guides(std::vector<Guide> guides) {
         return std::exchange(guides_, std::move(guides));
     }
-    std::vector<Curve> exchange_curves(std::vector<Curve> curves) {
-        return std::exchange(curves_, std::move(curves));
-    }
     std::vector<Dimension> exchange_dimensions(std::vector<Dimension> dimensions) {
         return std::exchange(dimensions_, std::move(dimensions));
     }

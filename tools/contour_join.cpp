@@ -53,6 +53,10 @@ void reverse_chain(Chain& c) {
 
 enum EndState : std::uint8_t { kFree, kUsed, kDegenerate };
 
+void swap_curves(Mesh& mesh, std::vector<Curve>& other) {
+    for (std::size_t i = 0; i < other.size(); ++i) std::swap(mesh.curve_mut(i), other[i]);
+}
+
 }  // namespace
 
 ContourJoinResult join_contour_ends(std::span<const Curve> curves, const ContourJoinOptions& o,
@@ -240,14 +244,17 @@ void JoinContourEndsCommand::redo() {
     std::vector<Curve> repaired;
     result_ = join_contour_ends(mesh->curves(), options_, repaired);
     if (!result_.ok || !result_.changed) return;
-    before_ = mesh->exchange_curves(std::move(repaired));
+    // A join erases consumed contours in place, so the table keeps its length and each slot
+    // trades places with its repair; undo trades them back.
+    before_ = std::move(repaired);
+    swap_curves(*mesh, before_);
     applied_ = true;
 }
 
 void JoinContourEndsCommand::undo() {
     Mesh* mesh = target_.resolve(doc_);
     if (!applied_ || mesh == nullptr) return;
-    mesh->exchange_curves(std::move(before_));
+    swap_curves(*mesh, before_);
     before_.clear();
     applied_ = false;
 }
