@@ -133,14 +133,19 @@ TEST(Roofs, ClockwisePlanGivesTheSameRoof) {
 
 TEST(Roofs, RefusalsNameTheReasonAndLeaveTheMeshAlone) {
     const std::vector<Point2> house = default_roof_footprint();
-    const std::vector<Point2> bad_points[] = {
-        {{0, 0}, {1, 0}, {NAN, 1}}, {{0, 0}, {1, 0}, {1, 0}, {0, 0}}, {{0, 0}, {1, 1}, {2, 2}}};
+    const std::vector<Point2> bad_points[] = {{{0, 0}, {1, 0}, {NAN, 1}},
+                                              {{0, 0}, {1, 0}, {1, 0}, {0, 0}},
+                                              {{0, 0}, {1, 1}, {2, 2}},
+                                              {{0, 0}, {4, 0}, {2, 0}, {2, 3}},
+                                              {{0, 0}, {4, 3}, {4, 0}, {0, 4}}};
     const char* bad_messages[] = {"footprint has a non-finite point",
-                                  "a footprint needs three distinct points", "footprint has zero area"};
+                                  "a footprint needs three distinct points", "footprint has zero area",
+                                  "a footprint vertex doubles back on itself and has no bisector",
+                                  "the footprint crosses itself"};
     Mesh mesh;
     build_flat_roof(mesh, house, {});
     const MeshTableSizes before = MeshTableSizes::of(mesh);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(bad_messages[i]);
         EXPECT_STREQ(build_flat_roof(mesh, bad_points[i], {}).message, bad_messages[i]);
         EXPECT_STREQ(build_skeleton_roof(mesh, bad_points[i], {}).message, bad_messages[i]);

@@ -33,6 +33,18 @@ Footprint normalise_footprint(std::span<const Point2> points) {
     }
     if (area < 0.0) std::reverse(fp.ring.begin(), fp.ring.end());
     fp.area = std::abs(area);
+    // Offsets and the skeleton need a plan that bounds one region: no corner that turns
+    // straight back and no side that crosses another.
+    const std::size_t n = fp.ring.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const Point2 na = inward_normal(fp.ring[(i + n - 1) % n], fp.ring[i]);
+        const Point2 nb = inward_normal(fp.ring[i], fp.ring[(i + 1) % n]);
+        if (1.0 + na.x * nb.x + na.y * nb.y < 1e-12) {
+            fp.message = "a footprint vertex doubles back on itself and has no bisector";
+            return fp;
+        }
+    }
+    if (!ring_is_simple(fp.ring)) fp.message = "the footprint crosses itself";
     return fp;
 }
 

@@ -21,8 +21,8 @@ struct Footprint {
     double area = 0.0;
 };
 
-// Applies the footprint rules: finite points, three distinct ones, an area, and
-// counter-clockwise order (a clockwise plan is reversed).
+// Applies the footprint rules: finite points, three distinct ones, an area, no corner that
+// doubles back, no crossing sides, and counter-clockwise order (a clockwise plan is reversed).
 Footprint normalise_footprint(std::span<const Point2> points);
 
 // Closed polyhedra waiting to be added to a mesh: points and rings of point indices, every
