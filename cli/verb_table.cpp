@@ -14,8 +14,10 @@
 #include "cli/verbs/mesh_queries.h"
 #include "cli/verbs/model_files.h"
 #include "cli/verbs/modelling.h"
+#include "cli/verbs/roof_verbs.h"
 #include "cli/verbs/sample_verbs.h"
 #include "cli/verbs/shaping.h"
+#include "cli/verbs/site_verbs.h"
 #include "cli/verbs/solid_tools.h"
 #include "cli/verbs/update_verbs.h"
 
@@ -133,19 +135,19 @@ constexpr VerbSpec kVerbs[] = {
      "slab, parapet and fascia as three closed solids over the footprint (BuildFlatRoofCommand,\n"
      "one undo step; default footprint the 5 x 12 townhouse); a dimension the plan cannot\n"
      "carry is refused: the reason on stderr, exit 2, nothing written; without --out a dry run",
-     run_not_built},
+     run_flat_roof},
     {"pitched-roof", kDryRun,
      "[--in file.korv] [--roof-plan \"X,Y X,Y ...\"] [--roof-base-z Z] [--roof-pitch DEG] "
      "[--roof-step S] [--roof-overhang O] [--roof-fascia D] [--out file.korv]",
      "a cheap hip roof from a stack of inward offsets of the eaves outline, ridge quantised to\n"
      "--roof-step (BuildPitchedRoofCommand); a refusal exits 2; without --out a dry run",
-     run_not_built},
+     run_pitched_roof},
     {"skeleton-roof", kDryRun,
      "[--in file.korv] [--roof-plan \"X,Y X,Y ...\"] [--roof-base-z Z] [--roof-pitch DEG] "
      "[--roof-overhang O] [--roof-fascia D] [--out file.korv]",
      "the exact hip roof: the footprint's straight skeleton lifted by the pitch, one planar\n"
      "facet per eaves edge (BuildSkeletonRoofCommand); a refusal exits 2; without --out a dry run",
-     run_not_built},
+     run_skeleton_roof},
     {"railing", kDryRun, "[--in file.korv] [--rail-path POINTS | --rail-stair] [--out file.korv]",
      "posts, infill and a swept handrail along --rail-path, or along the default stair\n"
      "(BuildRailingCommand); without --out a dry run",
@@ -1158,7 +1160,7 @@ constexpr VerbSpec kVerbs[] = {
      "the contour gate (check_contours): can the alive curves stand for ground, one level per\n"
      "plan point? exit 0 \"usable as terrain: YES\"; exit 2 with the blamed pair, or when the\n"
      "model has no alive contour",
-     run_not_built, nullptr,
+     run_contour_check, nullptr,
      "contour-check is read-only; it reports the contour set, it does not repair it (that is "
      "contour-join)"},
     {"contour-join", kDryRun,
@@ -1167,12 +1169,12 @@ constexpr VerbSpec kVerbs[] = {
      "join contour ends within --contour-tol (0.5 m) and --contour-elev-tol (0.01 m), close\n"
      "loops, drop repeated points, fix winding (JoinContourEndsCommand); exit 2 on a refusal\n"
      "or without contours",
-     run_not_built},
+     run_contour_join},
     {"terrain-extrude", kDryRun, "[--in file.korv] [--faces N0,N1,...] [--out file.korv]",
      "push flat site faces up to the level of the contour enclosing them\n"
      "(ExtrudeUpToContoursCommand; --faces defaults to every alive face); the contour gate\n"
      "runs first; exit 2 if the set cannot define a terrain or no face could be extruded",
-     run_not_built},
+     run_terrain_extrude},
     {"drape", kDryRun,
      "[--in file.korv] [--verts N0,N1,... | --faces N0,N1,...] [--src other.korv] [--magnet] "
      "[--out file.korv]",
