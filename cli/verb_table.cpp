@@ -17,6 +17,7 @@
 #include "cli/verbs/shaping.h"
 #include "cli/verbs/solid_tools.h"
 #include "cli/verbs/update_verbs.h"
+#include "cli/verbs/woodwork.h"
 
 namespace korvan::cli {
 namespace {
@@ -1011,17 +1012,22 @@ constexpr VerbSpec kVerbs[] = {
      "[--sheet-thickness T] [--sheet-material M]",
      "split a mixed cut list into one pile per board, material plus thickness\n"
      "(group_parts_by_board); a grouping refusal exits 2",
-     run_not_built, nullptr,
+     run_nest_boards, nullptr,
      "nest-boards is read-only; nesting produces no geometry (nesting.hpp: \"NOTHING HERE "
      "TOUCHES A Mesh, and that is a decision rather than an omission\")"},
     {"nest-sheet", kReadOnly,
      "--cut-list \"NAME,W,H,QTY[,GRAIN[,FACES[,THICKNESS[,MATERIAL]]]];...\" [--sheet-width W] "
      "[--sheet-height H] [--sheet-thickness T] [--sheet-material M] [--sheet-trim T] "
-     "[--sheet-kerf K] [--sheet-ungrained] [--sheet-faces N]",
+     "[--sheet-kerf K] [--sheet-ungrained] [--sheet-faces N] [--optimise SECONDS] "
+     "[--svg layout.svg]",
      "two-stage guillotine nesting onto sheets (nest_parts; default 2.44 x 1.22 m): strips,\n"
      "cut order and an account of every square metre; a bad row is refused by name, the rest\n"
-     "still nest; a whole-run refusal exits 2",
-     run_not_built, nullptr,
+     "still nest; a whole-run refusal exits 2. --optimise searches that long for a layout on\n"
+     "fewer sheets (never worse; reports optimised_from=); --svg draws the cut diagram.\n"
+     "Wardrobe: --sheet-material \"MDF melamine\" --sheet-trim 0.005 --cut-list\n"
+     "\"side,2.2,0.58,2,along_height;top,1.2,0.58,2;shelf,1.164,0.56,4;door,2.19,0.597,2,\n"
+     "along_height;plinth,1.164,0.1,2;back,2.2,1.2,1,none,0,0.005\"",
+     run_nest_sheet, nullptr,
      "nest-sheet is read-only; a sheet layout is a drawing, not geometry -- every placement "
      "below carries x,y,w,h, so a caller that wants a diagram already has the rectangles"},
 
