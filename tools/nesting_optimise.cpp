@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -37,6 +38,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kKnapsackUnits = 6000;
 constexpr std::uint32_t kSeed = 20240611u;
+constexpr int kRepairAttempts = 3;
 
 struct Item {
     std::uint32_t inst = 0;
@@ -48,10 +50,26 @@ struct PlanStrip {
     std::vector<Item> items;
 };
 
-struct Plan {
-    std::vector<std::vector<std::uint32_t>> sheets;  // strip indices per sheet
-    std::vector<PlanStrip> strips;
-};
+using SheetPlan = std::vector<PlanStrip>;  // strips bottom to top
+using Plan = std::vector<SheetPlan>;
+
+double plan_area(const SheetPlan& sheet) {
+    double area = 0.0;
+    for (const PlanStrip& strip : sheet)
+        for (const Item& item : strip.items) area += item.o.w * item.o.h;
+    return area;
+}
+
+// Fewer sheets first; on a tie, parts crowded onto fewer sheets (a larger sum of squared
+// sheet areas), which leaves one sheet ever emptier until it can be given up.
+double crowding(const Plan& plan) {
+    double sum = 0.0;
+    for (const SheetPlan& sheet : plan) {
+        const double a = plan_area(sheet);
+        sum += a * a;
+    }
+    return sum;
+}
 
 // 0-1 knapsack over integer weights; reuses its tables between calls.
 class Knapsack {
@@ -100,13 +118,14 @@ public:
         height_quantum_ = (v_ + kerf_) / kKnapsackUnits;
     }
 
-    // One layout; `noise` 0 is the plain height order.
-    Plan build(double noise) {
-        Plan plan;
-        build_strips(noise, plan);
-        pack_strips(plan);
-        return plan;
+    // One layout of the listed instances; `noise` 0 is the plain height order.
+    Plan build(const std::vector<std::uint32_t>& subset, double noise) {
+        std::vector<PlanStrip> strips;
+        build_strips(subset, noise, strips);
+        return pack_strips(std::move(strips));
     }
+
+    double random() { return unit_(rng_); }
 
 private:
     static int units(double length, double quantum) {
@@ -117,18 +136,16 @@ private:
         return noise > 0.0 ? 1.0 + noise * (2.0 * unit_(rng_) - 1.0) : 1.0;
     }
 
-    void build_strips(double noise, Plan& plan) {
-        const std::size_t n = instances_.size();
-        order_.resize(n);
-        keys_.resize(n);
-        for (std::uint32_t i = 0; i < n; ++i) {
-            order_[i] = i;
-            keys_[i] = instances_[i].candidates[0].h * jitter(noise);
-        }
+    void build_strips(const std::vector<std::uint32_t>& subset, double noise,
+                      std::vector<PlanStrip>& strips) {
+        const std::size_t n = subset.size();
+        order_ = subset;
+        keys_.resize(instances_.size());
+        for (const std::uint32_t i : subset) keys_[i] = instances_[i].candidates[0].h * jitter(noise);
         // Stable on the screened order, which is already by height then width.
         std::stable_sort(order_.begin(), order_.end(),
                          [&](std::uint32_t a, std::uint32_t b) { return keys_[a] > keys_[b]; });
-        used_.assign(n, 0);
+        used_.assign(instances_.size(), 0);
         std::size_t next = 0;
         const int capacity = units(u_ + kerf_, width_quantum_);
         for (;;) {
@@ -144,7 +161,7 @@ private:
             used_[first] = 1;
             fill_strip(strip, capacity - units(lead.candidates[c].w + kerf_, width_quantum_),
                        noise);
-            plan.strips.push_back(std::move(strip));
+            strips.push_back(std::move(strip));
         }
     }
 
@@ -180,18 +197,18 @@ private:
         }
     }
 
-    void pack_strips(Plan& plan) {
-        const std::size_t m = plan.strips.size();
+    Plan pack_strips(std::vector<PlanStrip> strips) {
+        const std::size_t m = strips.size();
         std::vector<std::uint32_t> by_height(m);
         for (std::uint32_t i = 0; i < m; ++i) by_height[i] = i;
         std::stable_sort(by_height.begin(), by_height.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return plan.strips[a].height > plan.strips[b].height;
+            return strips[a].height > strips[b].height;
         });
         // Best-fit decreasing.
         std::vector<std::vector<std::uint32_t>> bfd;
         std::vector<double> room;
         for (const std::uint32_t s : by_height) {
-            const double need = plan.strips[s].height + kerf_;
+            const double need = strips[s].height + kerf_;
             int best = -1;
             for (std::size_t b = 0; b < bfd.size(); ++b) {
                 if (need <= room[b] + kFitTolerance && (best < 0 || room[b] < room[best]))
@@ -209,25 +226,26 @@ private:
         std::vector<std::vector<std::uint32_t>> fill;
         std::vector<std::uint8_t> done(m, 0);
         const int capacity = units(v_ + kerf_, height_quantum_);
+        std::vector<std::uint32_t> ids;
         for (std::size_t next = 0;;) {
             while (next < m && done[by_height[next]]) ++next;
             if (next == m) break;
             const std::uint32_t lead = by_height[next];
             done[lead] = 1;
             std::vector<std::uint32_t> sheet{lead};
-            std::vector<std::uint32_t> ids;
+            ids.clear();
             weights_.clear();
             values_.clear();
             for (const std::uint32_t s : by_height) {
                 if (done[s]) continue;
                 ids.push_back(s);
-                weights_.push_back(units(plan.strips[s].height + kerf_, height_quantum_));
-                values_.push_back(plan.strips[s].height);
+                weights_.push_back(units(strips[s].height + kerf_, height_quantum_));
+                values_.push_back(strips[s].height);
             }
-            double top = plan.strips[lead].height;
-            const int left = capacity - units(plan.strips[lead].height + kerf_, height_quantum_);
+            double top = strips[lead].height;
+            const int left = capacity - units(strips[lead].height + kerf_, height_quantum_);
             for (const std::uint32_t k : knapsack_.solve(weights_, values_, left)) {
-                const double h = plan.strips[ids[k]].height;
+                const double h = strips[ids[k]].height;
                 if (top + kerf_ + h > v_ + kFitTolerance) continue;  // rounding guard
                 top += kerf_ + h;
                 sheet.push_back(ids[k]);
@@ -235,7 +253,11 @@ private:
             }
             fill.push_back(std::move(sheet));
         }
-        plan.sheets = fill.size() < bfd.size() ? std::move(fill) : std::move(bfd);
+        const auto& chosen = fill.size() < bfd.size() ? fill : bfd;
+        Plan plan(chosen.size());
+        for (std::size_t b = 0; b < chosen.size(); ++b)
+            for (const std::uint32_t s : chosen[b]) plan[b].push_back(std::move(strips[s]));
+        return plan;
     }
 
     const std::vector<PartInstance>& instances_;
@@ -255,12 +277,11 @@ private:
 // The plan as sheets of strips (bottom to top in the plan's order) and placed parts.
 void apply_plan(const Plan& plan, const std::vector<PartInstance>& instances, double kerf,
                 NestResult& result) {
-    result.sheets.assign(plan.sheets.size(), SheetLayout{});
+    result.sheets.assign(plan.size(), SheetLayout{});
     result.placements.clear();
-    for (std::uint32_t s = 0; s < plan.sheets.size(); ++s) {
+    for (std::uint32_t s = 0; s < plan.size(); ++s) {
         SheetLayout& layout = result.sheets[s];
-        for (const std::uint32_t ps : plan.sheets[s]) {
-            const PlanStrip& src = plan.strips[ps];
+        for (const PlanStrip& src : plan[s]) {
             Strip strip;
             strip.y = layout.used_height;
             strip.height = src.height;
@@ -286,6 +307,44 @@ void apply_plan(const Plan& plan, const std::vector<PartInstance>& instances, do
     }
 }
 
+// Destroy and repair: the emptiest sheet and a few others are emptied and their parts laid
+// out again from scratch; the new sheets replace the old when they are fewer, or as many but
+// more crowded.
+bool improve(LayoutSearch& search, Plan& plan, std::mt19937& rng) {
+    if (plan.size() < 2) return false;
+    std::size_t emptiest = 0;
+    for (std::size_t s = 1; s < plan.size(); ++s)
+        if (plan_area(plan[s]) < plan_area(plan[emptiest])) emptiest = s;
+    std::vector<std::size_t> picked{emptiest};
+    const std::size_t extra = std::min<std::size_t>(plan.size() - 1, 1 + rng() % 3);
+    while (picked.size() < extra + 1) {
+        const std::size_t s = rng() % plan.size();
+        if (std::find(picked.begin(), picked.end(), s) == picked.end()) picked.push_back(s);
+    }
+    std::vector<std::uint32_t> subset;
+    Plan old;
+    for (const std::size_t s : picked) {
+        for (const PlanStrip& strip : plan[s])
+            for (const Item& item : strip.items) subset.push_back(item.inst);
+        old.push_back(plan[s]);
+    }
+    std::sort(subset.begin(), subset.end());  // the screened order
+    Plan fresh = search.build(subset, 0.05 + 0.3 * search.random());
+    for (int attempt = 1; attempt < kRepairAttempts; ++attempt) {
+        Plan other = search.build(subset, 0.05 + 0.3 * search.random());
+        if (other.size() < fresh.size() ||
+            (other.size() == fresh.size() && crowding(other) > crowding(fresh)))
+            fresh = std::move(other);
+    }
+    if (fresh.size() > old.size() ||
+        (fresh.size() == old.size() && crowding(fresh) <= crowding(old) + 1e-12))
+        return false;
+    std::sort(picked.begin(), picked.end(), std::greater<>());
+    for (const std::size_t s : picked) plan.erase(plan.begin() + static_cast<std::ptrdiff_t>(s));
+    for (SheetPlan& sheet : fresh) plan.push_back(std::move(sheet));
+    return true;
+}
+
 }  // namespace
 
 NestResult nest_parts_optimised(const std::vector<PartRow>& rows, const SheetSpec& sheet,
@@ -308,18 +367,22 @@ NestResult nest_parts_optimised(const std::vector<PartRow>& rows, const SheetSpe
     const auto deadline =
         start + std::chrono::duration_cast<Clock::duration>(
                     std::chrono::duration<double>(std::max(0.0, budget_seconds)));
+    std::vector<std::uint32_t> all(instances.size());
+    for (std::uint32_t i = 0; i < all.size(); ++i) all[i] = i;
+    std::mt19937 rng(kSeed);
     constexpr double kNoise[] = {0.05, 0.15, 0.3};
-    Plan best;
-    std::size_t best_sheets = first_fit;
-    for (std::uint64_t round = 0;; ++round) {
-        Plan plan = search.build(round == 0 ? 0.0 : kNoise[round % 3]);
-        if (plan.sheets.size() < best_sheets) {
-            best_sheets = plan.sheets.size();
-            best = std::move(plan);
-            if (best_sheets <= bound) break;
+    // A few whole builds pick a starting layout; destroy-and-repair rounds then work on it.
+    constexpr std::uint64_t kRestarts = 8;
+    Plan best = search.build(all, 0.0);
+    for (std::uint64_t round = 1; best.size() > bound && Clock::now() < deadline; ++round) {
+        if (round < kRestarts) {
+            Plan plan = search.build(all, kNoise[round % 3]);
+            if (plan.size() < best.size()) best = std::move(plan);
+        } else {
+            improve(search, best, rng);
         }
-        if (Clock::now() >= deadline) break;
     }
+    const std::size_t best_sheets = best.size();
     if (best_sheets >= first_fit) return base;
     apply_plan(best, instances, sheet.kerf, base);
     nesting_detail::account(base, sheet);
