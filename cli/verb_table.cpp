@@ -970,43 +970,43 @@ constexpr VerbSpec kVerbs[] = {
      "[--panel-thickness T] [--panel-weld-eps E] [--panel-cut-mat M] [--out file.korv]",
      "one rectangular board (default 0.6 x 0.4 x 0.018 m) as a closed welded solid\n"
      "(EmitPanelCommand); a refusal exits 2",
-     run_not_built},
+     run_panel_emit},
     {"panel-groove", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--groove-purpose led-strip|sliding-door-track|flush-handle] "
      "[--groove-width W] [--groove-depth D] [--out file.korv]",
      "cut a groove along a board face (CutGrooveCommand); without --in a board is emitted at\n"
      "the --panel-* box first; a refusal exits 2 with the mesh as it was found",
-     run_not_built},
+     run_panel_groove},
     {"panel-rabbet", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--out file.korv]",
      "cut an L-section rabbet along a board edge (CutRabbetCommand); a refusal exits 2",
-     run_not_built},
+     run_panel_rabbet},
     {"panel-rabbet-pair", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--pair-a-female] [--out file.korv]",
      "two rabbets on two boards that lap (CutRabbetPairCommand): tongues, assembled thickness,\n"
      "proud or sunk; both boards are checked in full before either cut; a refusal exits 2",
-     run_not_built},
+     run_panel_rabbet_pair},
     {"panel-tenon", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--tenon-at-min] [--out file.korv]",
      "raise a tenon on a board face, footprint centred unless offsets are given\n"
      "(CutTenonCommand); reports the cheek (glue) area; a refusal exits 2",
-     run_not_built},
+     run_panel_tenon},
     {"panel-mortise", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--tenon-at-min] [--out file.korv]",
      "sink a mortise, the tenon with its length negated (CutTenonCommand); refuses one that\n"
      "reaches through the panel (exit 2)",
-     run_not_built},
+     run_panel_tenon},
     {"panel-dowels", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--out file.korv]",
      "drill a row of dowel holes into a board side (DrillDowelsCommand; default 2 holes of\n"
      "8 mm at 32 mm pitch); a refusal exits 2",
-     run_not_built},
+     run_panel_dowels},
     {"nest-boards", kReadOnly,
      "--cut-list \"NAME,W,H,QTY[,GRAIN[,FACES[,THICKNESS[,MATERIAL]]]];...\" "
      "[--sheet-thickness T] [--sheet-material M]",
