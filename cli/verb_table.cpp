@@ -1025,8 +1025,8 @@ constexpr VerbSpec kVerbs[] = {
      "still nest; a whole-run refusal exits 2. --optimise searches that long for a layout on\n"
      "fewer sheets (never worse; reports optimised_from=); --svg draws the cut diagram.\n"
      "Wardrobe: --sheet-material \"MDF melamine\" --sheet-trim 0.005 --cut-list\n"
-     "\"side,2.2,0.58,2,along_height;top,1.2,0.58,2;shelf,1.164,0.56,4;door,2.19,0.597,2,\n"
-     "along_height;plinth,1.164,0.1,2;back,2.2,1.2,1,none,0,0.005\"",
+     "\"side,0.58,2.2,2,along_height;top,1.2,0.58,2;shelf,1.164,0.409,3;door,0.597,2.19,2,\n"
+     "along_height;plinth,1.164,0.1,2;back,2.2,1.2,1,none,0,0.005\" (4 sheets, 69.89%)",
      run_nest_sheet, nullptr,
      "nest-sheet is read-only; a sheet layout is a drawing, not geometry -- every placement "
      "below carries x,y,w,h, so a caller that wants a diagram already has the rectangles"},
