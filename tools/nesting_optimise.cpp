@@ -37,6 +37,9 @@ using nesting_detail::kFitTolerance;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kKnapsackUnits = 6000;
+// At most this many candidates enter one knapsack (the tallest that fit), so a build stays
+// near-linear in the part count and a cut list of thousands of copies still answers quickly.
+constexpr std::size_t kMaxKnapsackItems = 128;
 constexpr std::uint32_t kSeed = 20240611u;
 constexpr int kRepairAttempts = 3;
 
@@ -171,6 +174,7 @@ private:
         weights_.clear();
         values_.clear();
         for (const std::uint32_t i : order_) {
+            if (pool_.size() == kMaxKnapsackItems) break;
             if (used_[i]) continue;
             const PartInstance& inst = instances_[i];
             int pick = -1;
@@ -237,6 +241,7 @@ private:
             weights_.clear();
             values_.clear();
             for (const std::uint32_t s : by_height) {
+                if (ids.size() == kMaxKnapsackItems) break;
                 if (done[s]) continue;
                 ids.push_back(s);
                 weights_.push_back(units(strips[s].height + kerf_, height_quantum_));
