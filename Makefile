@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test install test-sanitize bench fuzz fuzz-update clean
+.PHONY: all deps configure build run test install test-sanitize bench fuzz fuzz-update fuzz-cut-list clean
 
 all: build
 
@@ -46,7 +46,7 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
 
-# The reader fuzzers, .korv files and cut lists (libFuzzer, ASan, UBSan; clang-14), run for FUZZ_SECONDS on the
+# The .korv reader fuzzer (libFuzzer, ASan, UBSan; clang-14), run for FUZZ_SECONDS on the
 # seed files plus what earlier runs found. Not part of `make test`.
 fuzz: deps
 	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14
@@ -55,10 +55,6 @@ fuzz: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  $(FUZZ_BUILD)/korv_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -dict=fuzz/korv.dict \
 	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus fuzz/corpus
-	mkdir -p $(FUZZ_BUILD)/corpus_cut_list
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  $(FUZZ_BUILD)/cut_list_fuzz -max_total_time=$(FUZZ_SECONDS) -dict=fuzz/cut_list.dict \
-	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus_cut_list fuzz/corpus/cut_list
 
 # The update manifest fuzzer, the same way, on its own seeds plus what earlier runs found.
 fuzz-update: deps
@@ -68,6 +64,15 @@ fuzz-update: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  $(FUZZ_BUILD)/update_manifest_fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-update fuzz/corpus/update_manifest
+
+# The cut-list fuzzer (parser and nesting), the same way.
+fuzz-cut-list: deps
+	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target cut_list_fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus-cut-list
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  $(FUZZ_BUILD)/cut_list_fuzz -max_total_time=$(FUZZ_SECONDS) -dict=fuzz/cut_list.dict \
+	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-cut-list fuzz/corpus/cut_list
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
