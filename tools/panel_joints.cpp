@@ -70,7 +70,7 @@ void finish(Result& r, Mesh& mesh, const Frame& frame, const std::vector<FaceId>
         r.message = reason;
         return;
     }
-    r.solid = check_solid(mesh);
+    r.solid = panel_solid_check(mesh);
     r.ok = true;
 }
 

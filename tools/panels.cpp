@@ -48,7 +48,7 @@ const char* panel_box_refusal(const PanelBox& box) {
     return ok ? nullptr : "invalid panel box";
 }
 
-SolidCheck check_solid(const Mesh& mesh) {
+SolidCheck panel_solid_check(const Mesh& mesh) {
     SolidCheck c;
     c.faces = mesh.alive_face_count();
     c.vertices = mesh.alive_vertex_count();
@@ -334,7 +334,7 @@ PanelEmitResult emit_panel(Mesh& mesh, const PanelBox& box, const PanelOptions& 
     }
     for (std::size_t s = 0; s < 6 && s < added.size(); ++s) r.sides[s] = added[s];
     r.linked_pairs = counts.linked_pairs;
-    r.solid = check_solid(mesh);
+    r.solid = panel_solid_check(mesh);
     r.ok = true;
     return r;
 }

@@ -56,7 +56,7 @@ struct SolidCheck {
     std::uint64_t open_edges = 0, nonmanifold = 0, reversed_pairs = 0;
     double volume = 0.0;
 };
-SolidCheck check_solid(const Mesh& mesh);
+SolidCheck panel_solid_check(const Mesh& mesh);
 
 struct MeshChangeCounts {
     std::uint64_t faces_erased = 0, faces_added = 0, vertices_added = 0, linked_pairs = 0;
