@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test install test-sanitize bench fuzz fuzz-update clean
+.PHONY: all deps configure build run test install test-sanitize bench fuzz fuzz-update fuzz-cut-list clean
 
 all: build
 
@@ -66,6 +66,15 @@ fuzz-update: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  $(FUZZ_BUILD)/update_manifest_fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-update fuzz/corpus/update_manifest
+
+# The cut-list fuzzer (parser and nesting), the same way.
+fuzz-cut-list: deps
+	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target cut_list_fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus-cut-list
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  $(FUZZ_BUILD)/cut_list_fuzz -max_total_time=$(FUZZ_SECONDS) -dict=fuzz/cut_list.dict \
+	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-cut-list fuzz/corpus/cut_list
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)

@@ -82,8 +82,6 @@ Outcome apply(ValueKind kind, const Slot& slot, std::string_view text, Options& 
             return parse_into<std::int32_t>(text, parse_label_tag, slot, options);
         case K::kRoundSegments:
             return parse_into<std::int32_t>(text, parse_round_segments, slot, options);
-        case K::kSheetFaces:
-            return parse_into<std::int32_t>(text, parse_sheet_faces, slot, options);
         case K::kVec3:
             return parse_into<Float3>(text, parse_vec3, slot, options);
         case K::kVec2:

@@ -441,19 +441,19 @@ constexpr OptionRow kOptions[] = {
      &O::groove_stop_start},
     {"--groove-stop-end", K::kFloat, "--groove-stop-end must be a float", &O::groove_stop_end},
     {"--cut-list", K::kText, "", &O::cut_list},
-    {"--sheet-width", K::kPositiveFloat, "--sheet-width must be a positive float", &O::sheet_width},
-    {"--sheet-height", K::kPositiveFloat, "--sheet-height must be a positive float",
-     &O::sheet_height},
-    {"--sheet-thickness", K::kPositiveFloat, "--sheet-thickness must be a positive float",
-     &O::sheet_thickness},
+    // The sheet values are plain numbers here: the nesting refuses a bad sheet as a whole run,
+    // in its own words, with the refusal exit code.
+    {"--sheet-width", K::kFloat, "--sheet-width must be a float", &O::sheet_width},
+    {"--sheet-height", K::kFloat, "--sheet-height must be a float", &O::sheet_height},
+    {"--sheet-thickness", K::kFloat, "--sheet-thickness must be a float", &O::sheet_thickness},
     {"--sheet-material", K::kText, "", &O::sheet_material},
-    {"--sheet-trim", K::kNonNegativeFloat, "--sheet-trim must be a non-negative float",
-     &O::sheet_trim},
-    {"--sheet-kerf", K::kNonNegativeFloat, "--sheet-kerf must be a non-negative float",
-     &O::sheet_kerf},
+    {"--sheet-trim", K::kFloat, "--sheet-trim must be a float", &O::sheet_trim},
+    {"--sheet-kerf", K::kFloat, "--sheet-kerf must be a float", &O::sheet_kerf},
     {"--sheet-ungrained", K::kFlag, "", &O::sheet_ungrained},
-    {"--sheet-faces", K::kSheetFaces, "--sheet-faces must be 0, 1 or 2 (finished faces)",
-     &O::sheet_faces},
+    {"--sheet-faces", K::kInteger, "--sheet-faces must be an integer", &O::sheet_faces},
+    {"--optimise", K::kNonNegativeFloat, "--optimise must be a non-negative number (seconds)",
+     &O::optimise},
+    {"--svg", K::kPath, "", &O::svg},
 };
 
 template <class T>
@@ -491,7 +491,6 @@ constexpr bool slot_fits(ValueKind kind, const Slot& slot) {
         case K::kPositiveInt:
         case K::kLabelTag:
         case K::kRoundSegments:
-        case K::kSheetFaces:
             return holds<std::int32_t>(slot);
         case K::kVec3:
             return holds<Float3>(slot);

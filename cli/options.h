@@ -364,6 +364,8 @@ struct Options {
     float sheet_kerf = 0.0032f;
     bool sheet_ungrained = false;
     std::int32_t sheet_faces = 1;
+    Given<float> optimise;  // seconds of layout search; absent: the first-fit layout
+    std::filesystem::path svg;
 };
 
 }  // namespace korvan::cli

@@ -12,7 +12,6 @@ namespace {
 constexpr float kMinExposure = 0.05f;
 constexpr float kMaxExposure = 8.0f;
 constexpr std::int32_t kMaxRoundSegments = 64;
-constexpr std::int32_t kMaxFinishedFaces = 2;
 
 // The whole text read as one number of type T, or false. from_chars reports overflow as
 // result_out_of_range, which lands here like trailing garbage.
@@ -175,13 +174,6 @@ bool parse_label_tag(std::string_view text, std::int32_t& out) {
 bool parse_round_segments(std::string_view text, std::int32_t& out) {
     std::int32_t value = 0;
     if (!whole_int_at_least(text, 1, value) || value > kMaxRoundSegments) return false;
-    out = value;
-    return true;
-}
-
-bool parse_sheet_faces(std::string_view text, std::int32_t& out) {
-    std::int32_t value = 0;
-    if (!whole_int_at_least(text, 0, value) || value > kMaxFinishedFaces) return false;
     out = value;
     return true;
 }

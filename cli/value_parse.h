@@ -31,7 +31,6 @@ enum class ValueKind : std::uint8_t {
     kPositiveInt,       // integer >= 1
     kLabelTag,          // integer >= -1
     kRoundSegments,     // integer 1..64
-    kSheetFaces,        // integer 0..2
     kVec3,              // X,Y,Z
     kVec2,              // X,Y
     kIdList,            // N0,N1,...
@@ -69,7 +68,6 @@ bool parse_segments(std::string_view text, std::int32_t& out);
 bool parse_positive_int(std::string_view text, std::int32_t& out);
 bool parse_label_tag(std::string_view text, std::int32_t& out);
 bool parse_round_segments(std::string_view text, std::int32_t& out);
-bool parse_sheet_faces(std::string_view text, std::int32_t& out);
 
 bool parse_vec3(std::string_view text, Float3& out);
 bool parse_vec2(std::string_view text, Float2& out);

@@ -20,6 +20,7 @@
 #include "cli/verbs/site_verbs.h"
 #include "cli/verbs/solid_tools.h"
 #include "cli/verbs/update_verbs.h"
+#include "cli/verbs/woodwork.h"
 
 namespace korvan::cli {
 namespace {
@@ -972,59 +973,64 @@ constexpr VerbSpec kVerbs[] = {
      "[--panel-thickness T] [--panel-weld-eps E] [--panel-cut-mat M] [--out file.korv]",
      "one rectangular board (default 0.6 x 0.4 x 0.018 m) as a closed welded solid\n"
      "(EmitPanelCommand); a refusal exits 2",
-     run_not_built},
+     run_panel_emit},
     {"panel-groove", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--groove-purpose led-strip|sliding-door-track|flush-handle] "
      "[--groove-width W] [--groove-depth D] [--out file.korv]",
      "cut a groove along a board face (CutGrooveCommand); without --in a board is emitted at\n"
      "the --panel-* box first; a refusal exits 2 with the mesh as it was found",
-     run_not_built},
+     run_panel_groove},
     {"panel-rabbet", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--out file.korv]",
      "cut an L-section rabbet along a board edge (CutRabbetCommand); a refusal exits 2",
-     run_not_built},
+     run_panel_rabbet},
     {"panel-rabbet-pair", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--pair-a-female] [--out file.korv]",
      "two rabbets on two boards that lap (CutRabbetPairCommand): tongues, assembled thickness,\n"
      "proud or sunk; both boards are checked in full before either cut; a refusal exits 2",
-     run_not_built},
+     run_panel_rabbet_pair},
     {"panel-tenon", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--tenon-at-min] [--out file.korv]",
      "raise a tenon on a board face, footprint centred unless offsets are given\n"
      "(CutTenonCommand); reports the cheek (glue) area; a refusal exits 2",
-     run_not_built},
+     run_panel_tenon},
     {"panel-mortise", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--tenon-at-min] [--out file.korv]",
      "sink a mortise, the tenon with its length negated (CutTenonCommand); refuses one that\n"
      "reaches through the panel (exit 2)",
-     run_not_built},
+     run_panel_tenon},
     {"panel-dowels", kDryRun | kBareFile,
      "[file.korv | --in file.korv] [--panel-origin X,Y,Z] [--panel-length L] [--panel-width W] "
      "[--panel-thickness T] [--out file.korv]",
      "drill a row of dowel holes into a board side (DrillDowelsCommand; default 2 holes of\n"
      "8 mm at 32 mm pitch); a refusal exits 2",
-     run_not_built},
+     run_panel_dowels},
     {"nest-boards", kReadOnly,
      "--cut-list \"NAME,W,H,QTY[,GRAIN[,FACES[,THICKNESS[,MATERIAL]]]];...\" "
      "[--sheet-thickness T] [--sheet-material M]",
      "split a mixed cut list into one pile per board, material plus thickness\n"
      "(group_parts_by_board); a grouping refusal exits 2",
-     run_not_built, nullptr,
+     run_nest_boards, nullptr,
      "nest-boards is read-only; nesting produces no geometry (nesting.hpp: \"NOTHING HERE "
      "TOUCHES A Mesh, and that is a decision rather than an omission\")"},
     {"nest-sheet", kReadOnly,
      "--cut-list \"NAME,W,H,QTY[,GRAIN[,FACES[,THICKNESS[,MATERIAL]]]];...\" [--sheet-width W] "
      "[--sheet-height H] [--sheet-thickness T] [--sheet-material M] [--sheet-trim T] "
-     "[--sheet-kerf K] [--sheet-ungrained] [--sheet-faces N]",
+     "[--sheet-kerf K] [--sheet-ungrained] [--sheet-faces N] [--optimise SECONDS] "
+     "[--svg layout.svg]",
      "two-stage guillotine nesting onto sheets (nest_parts; default 2.44 x 1.22 m): strips,\n"
      "cut order and an account of every square metre; a bad row is refused by name, the rest\n"
-     "still nest; a whole-run refusal exits 2",
-     run_not_built, nullptr,
+     "still nest; a whole-run refusal exits 2. --optimise searches that long for a layout on\n"
+     "fewer sheets (never worse; reports optimised_from=); --svg draws the cut diagram.\n"
+     "Wardrobe: --sheet-material \"MDF melamine\" --sheet-trim 0.005 --cut-list\n"
+     "\"side,0.58,2.2,2,along_height;top,1.2,0.58,2;shelf,1.164,0.409,3;door,0.597,2.19,2,\n"
+     "along_height;plinth,1.164,0.1,2;back,2.2,1.2,1,none,0,0.005\" (4 sheets, 69.89%)",
+     run_nest_sheet, nullptr,
      "nest-sheet is read-only; a sheet layout is a drawing, not geometry -- every placement "
      "below carries x,y,w,h, so a caller that wants a diagram already has the rectangles"},
 

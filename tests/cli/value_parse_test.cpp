@@ -107,9 +107,6 @@ TEST(ValueParse, IntegerKindsCheckTheirLowerAndUpperBounds) {
         {"round segments", parse_round_segments, "64", true},
         {"round segments", parse_round_segments, "65", false},
         {"round segments", parse_round_segments, "0", false},
-        {"sheet faces", parse_sheet_faces, "2", true},
-        {"sheet faces", parse_sheet_faces, "3", false},
-        {"sheet faces", parse_sheet_faces, "-1", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.what) + " " + c.text);

@@ -32,14 +32,12 @@ constexpr std::string_view kNotBuiltYet =
     "find-centre find-name fixit flatten-to-z gen-wall generate-buildings import-dae "
     "import-image import-korvan import-obj import-ply import-skp import-stl jpp "
     "list-profiles loft loose-to-groups magnet massing-chain merge-buildings "
-    "move-to-plane move-to-z nest-boards nest-sheet openings-demo orix-delete-tagged "
-    "orix-explode orix-isolate orix-purge orix-rename ortho-set panel-dowels panel-emit "
-    "panel-groove panel-mortise panel-rabbet panel-rabbet-pair panel-tenon pathtrace "
-    "plan plan-draft present presentation push-face quadface quick-rotate quick-tags "
-    "railing remove-lines render replace-component replace-material reset-axis "
-    "road-profile round-check round-edges shape-bend shape-bend-plan shape-bender still "
-    "sweep-profile tavikscale thicken thinwall-demo tile-face toggle-tags townhouse "
-    "truebend villa window-joinery";
+    "move-to-plane move-to-z openings-demo orix-delete-tagged orix-explode orix-isolate "
+    "orix-purge orix-rename ortho-set pathtrace plan plan-draft present presentation "
+    "push-face quadface quick-rotate quick-tags railing remove-lines render "
+    "replace-component replace-material reset-axis road-profile round-check round-edges "
+    "shape-bend shape-bend-plan shape-bender still sweep-profile tavikscale thicken "
+    "thinwall-demo tile-face toggle-tags townhouse truebend villa window-joinery";
 
 std::set<std::string_view> words(std::string_view text) {
     std::set<std::string_view> out;
