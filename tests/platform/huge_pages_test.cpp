@@ -17,7 +17,9 @@ TEST(BigAllocator, BigBlocksSitOnHugePageBoundariesAndKeepTheirContents) {
         SCOPED_TRACE(n);
         std::uint32_t* p = alloc.allocate(n);
         const bool big = n * sizeof(std::uint32_t) >= kHugePageBytes;
-        if (big) EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % kHugePageBytes, 0u);
+        if (big) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % kHugePageBytes, 0u);
+        }
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % alignof(std::uint32_t), 0u);
         std::iota(p, p + n, 0u);  // every byte up to the last one is writable
         EXPECT_EQ(p[n - 1], n - 1);
