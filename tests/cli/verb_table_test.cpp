@@ -31,14 +31,14 @@ constexpr std::string_view kNotBuiltYet =
     "contour-join "
     "crop-to-boundary deep-unhide deform "
     "drape edge-collapse edge-dissolve edge-grid-divide "
-    "edge-split-welded explode-all export-bmp export-dxf "
+    "edge-split-welded explode-all export-dxf "
     "export-gltf export-obj export-ply export-stl facade-screen "
     "face-maker "
     "faces-export-obj "
     "find-centre find-name fixit flat-roof "
     "flatten-to-z gen-stair gen-wall generate-buildings "
     "import-dae import-dwg import-dxf import-gltf "
-    "import-image import-korvan import-obj import-ply import-skp import-stl "
+    "import-korvan import-obj import-ply import-skp import-stl "
     "jpp "
     "list-profiles loft loose-to-groups magnet "
     "make-planar massing-chain merge-buildings mesh-boolean mesh-check "
@@ -46,14 +46,14 @@ constexpr std::string_view kNotBuiltYet =
     "openings-demo orix-delete-tagged orix-explode orix-isolate orix-purge orix-rename "
     "ortho-set panel-dowels panel-emit panel-groove panel-mortise panel-rabbet "
     "panel-rabbet-pair panel-tenon pathtrace pitched-roof plan "
-    "plan-draft present presentation push-face quadface "
-    "quick-rotate quick-tags railing remove-lines render "
+    "plan-draft push-face quadface "
+    "quick-rotate quick-tags railing remove-lines "
     "replace-component replace-material reset-axis road-profile round-check "
     "round-edges shape-bend shape-bend-plan shape-bender "
-    "skeleton-roof soft-move split-vertex still "
+    "skeleton-roof soft-move split-vertex "
     "sweep-profile tavikscale terrain-extrude thicken thinwall-demo tile-face toggle-tags "
-    "townhouse truebend turn-edge update-keygen update-sign update-verify "
-    "villa weld-verts window-joinery";
+    "truebend turn-edge update-keygen update-sign update-verify "
+    "weld-verts window-joinery";
 
 std::set<std::string_view> words(std::string_view text) {
     std::set<std::string_view> out;
