@@ -1,5 +1,4 @@
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <vector>
 
 #include "io/image.h"
@@ -73,11 +72,20 @@ bool decode_image(std::span<const std::uint8_t> bytes, Image& image) {
 bool load_image(const std::filesystem::path& path, Image& image) {
     image = Image{};
     if (path.empty()) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    if (in.bad()) return false;
+    // C stdio rather than a stream: a directory or a read error must give false, not an
+    // exception from the stream buffer.
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[1 << 16];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        if (bytes.size() > kMaxEncodedBytes) break;
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return false;
     return decode_image(bytes, image);
 }
 
