@@ -23,9 +23,10 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The main job: the report of the built-in sample townhouse.
+# The main job: the report of the built-in sample townhouse, and its picture.
 run: build
 	./$(BUILD)/korvan_cli stats
+	./$(BUILD)/korvan_cli still --out korvan_out/townhouse.png
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -41,8 +42,8 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
 
-# The .korv reader fuzzer (libFuzzer, ASan, UBSan; clang-14), run for FUZZ_SECONDS on the
-# seed files plus what earlier runs found. Not part of `make test`.
+# The .korv reader and image decoder fuzzers (libFuzzer, ASan, UBSan; clang-14), each run for
+# FUZZ_SECONDS on the seed files plus what earlier runs found. Not part of `make test`.
 fuzz: deps
 	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
@@ -50,6 +51,10 @@ fuzz: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  $(FUZZ_BUILD)/korv_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -dict=fuzz/korv.dict \
 	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus fuzz/corpus
+	mkdir -p $(FUZZ_BUILD)/image_corpus
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  $(FUZZ_BUILD)/image_decode_fuzz -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_BUILD)/image- $(FUZZ_BUILD)/image_corpus fuzz/corpus/image
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -31,12 +32,52 @@ namespace {
 // The library counts in int; anything larger cannot be an image we accept anyway.
 constexpr std::size_t kMaxEncodedBytes = 0x7FFFFFFF;
 
+// The library's JPEG Huffman-table builder trusts the code counts of a table: more than 256
+// codes run past its fixed arrays. Every table of the file (they may come before any scan
+// of a progressive file) is checked here first; a file with a bad one is refused whole.
+bool jpeg_tables_sane(std::span<const std::uint8_t> b) {
+    constexpr std::size_t kMaxCodes = 256;
+    if (b.size() < 2 || b[0] != 0xFF || b[1] != 0xD8) return true;  // not a JPEG
+    std::size_t pos = 2;
+    while (pos + 4 <= b.size()) {
+        if (b[pos] != 0xFF) {
+            ++pos;  // entropy-coded data or fill: look for the next marker
+            continue;
+        }
+        const std::uint8_t m = b[pos + 1];
+        if (m == 0xFF || m == 0x00 || (m >= 0xD0 && m <= 0xD8) || m == 0x01) {
+            pos += m == 0xFF ? 1 : 2;
+            continue;
+        }
+        if (m == 0xD9) return true;
+        const std::size_t len = (std::size_t(b[pos + 2]) << 8) | b[pos + 3];
+        if (len < 2) return false;
+        const std::size_t end = std::min(b.size(), pos + 2 + len);
+        if (m == 0xC4) {
+            // The library reads a table's 17 header bytes whatever the segment length says,
+            // so the tables must fill the segment exactly.
+            std::size_t q = pos + 4;
+            while (q < end) {
+                if (q + 17 > end) return false;
+                std::size_t n = 0;
+                for (std::size_t i = 1; i <= 16; ++i) n += b[q + i];
+                if (n > kMaxCodes) return false;
+                q += 17 + n;
+            }
+            if (q != end) return false;
+        }
+        pos = end;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool probe_image_size(std::span<const std::uint8_t> bytes, std::int32_t& width,
                       std::int32_t& height) {
     width = height = 0;
     if (bytes.empty() || bytes.size() > kMaxEncodedBytes) return false;
+    if (!jpeg_tables_sane(bytes)) return false;
     int w = 0, h = 0, channels = 0;
     if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels) ==
         0) {
