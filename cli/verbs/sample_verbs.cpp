@@ -69,9 +69,8 @@ bool write_session(const Document& doc, const std::filesystem::path& path) {
 
 // The interchange files a folder output would hold but whose writers are not built yet:
 // one note, and nothing stands in for them.
-void note_missing_files(const VerbCall& call, std::string_view files) {
-    write_err(std::string(call.verb) + ": " + std::string(files) +
-              " left out: that writer is not built yet\n");
+void note_missing_files(const VerbCall& call, std::string_view what) {
+    write_err(std::string(call.verb) + ": " + std::string(what) + '\n');
 }
 
 // Writes a generated model by the --out rules shared by the four generator verbs: a .korv
@@ -161,7 +160,7 @@ int run_townhouse_demo(const VerbCall& call) {
     const std::filesystem::path& dir = call.options.out.value;
     if (!make_folder(call, dir)) return kExitFailure;
     if (!write_session(*doc, dir / "townhouse.korv")) return kExitFailure;
-    note_missing_files(call, "townhouse.obj and townhouse.gltf");
+    note_missing_files(call, "townhouse.obj and townhouse.gltf not written (their writers are not built yet)");
 
     // The viewport picture: the modelling view's headlight shading with the edges drawn.
     RenderSettings viewport;
@@ -191,7 +190,7 @@ int run_villa_demo(const VerbCall& call) {
     const std::filesystem::path& dir = call.options.out.value;
     if (!make_folder(call, dir)) return kExitFailure;
     if (!write_session(*doc, dir / "villa.korv")) return kExitFailure;
-    note_missing_files(call, "villa.gltf");
+    note_missing_files(call, "villa.gltf not written (its writer is not built yet)");
     const RenderScene scene = build_render_scene(*doc);
     std::size_t n = 0;
     for (const Scene& s : doc->scenes()) {
