@@ -12,11 +12,11 @@ namespace korvan {
 namespace {
 
 constexpr int kBins = 16;
-constexpr std::uint32_t kMaxLeafSize = 8;
+constexpr std::uint32_t kMaxLeafSize = 4;
 // Beyond this depth a node becomes a leaf whatever it holds, which bounds the traversal
 // stack (degenerate inputs such as thousands of coincident triangles get here).
 constexpr int kMaxDepth = 56;
-// Cost of visiting a node relative to one triangle test.
+// Cost of visiting a node relative to testing one packet of four triangles.
 constexpr float kTraversalCost = 1.0f;
 
 struct Box {
@@ -42,6 +42,9 @@ struct Box {
 };
 
 float axis_of(const Vec3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+
+// Leaves are tested four triangles at a time, so their cost counts packets of four.
+float packets_for(std::uint32_t triangles) { return static_cast<float>((triangles + 3) / 4); }
 
 struct Ref {
     Box box;
@@ -94,8 +97,8 @@ Split best_split(const std::vector<Ref>& refs, std::uint32_t begin, std::uint32_
             left_count += counts[b - 1];
             if (left_count == 0 || right_count[b] == 0) continue;
             const float cost =
-                kTraversalCost + (left.half_area() * static_cast<float>(left_count) +
-                                  right_area[b] * static_cast<float>(right_count[b])) /
+                kTraversalCost + (left.half_area() * packets_for(left_count) +
+                                  right_area[b] * packets_for(right_count[b])) /
                                      std::max(parent_half_area, 1e-30f);
             if (cost < best.cost) best = {axis, b, cost};
         }
@@ -113,12 +116,23 @@ Bvh::RayPrep Bvh::prepare(const Vec3& origin, const Vec3& dir) {
         if (std::fabs(d) < kTiny) d = std::signbit(d) ? -kTiny : kTiny;
         return 1.0f / d;
     };
-    return {origin, dir, {safe_inverse(dir.x), safe_inverse(dir.y), safe_inverse(dir.z)}};
+    const Vec3 inv{safe_inverse(dir.x), safe_inverse(dir.y), safe_inverse(dir.z)};
+    return {_mm_set1_ps(origin.x),
+            _mm_set1_ps(origin.y),
+            _mm_set1_ps(origin.z),
+            _mm_set1_ps(inv.x),
+            _mm_set1_ps(inv.y),
+            _mm_set1_ps(inv.z),
+            _mm_set1_ps(dir.x),
+            _mm_set1_ps(dir.y),
+            _mm_set1_ps(dir.z)};
 }
 
 void Bvh::build(std::span<const TriangleCorners> triangles) {
     nodes_.clear();
-    tris_.clear();
+    packets_.clear();
+    triangle_count_ = triangles.size();
+    root_count_ = 0;
     if (triangles.empty()) return;
     std::vector<Ref> refs(triangles.size());
     for (std::size_t i = 0; i < triangles.size(); ++i) {
@@ -127,10 +141,11 @@ void Bvh::build(std::span<const TriangleCorners> triangles) {
         r.centroid = (r.box.min + r.box.max) * 0.5f;
         r.index = static_cast<std::uint32_t>(i);
     }
-    nodes_.reserve(triangles.size() / 2 + 1);
-    nodes_.push_back({});
+    packets_.reserve(triangles.size() / 3 + 1);
+    std::vector<BinaryNode> binary;
+    binary.reserve(triangles.size() / 2 + 1);
+    binary.push_back({});
     std::vector<Task> tasks{{0, 0, static_cast<std::uint32_t>(refs.size()), 0}};
-    std::vector<Ref> scratch;
     while (!tasks.empty()) {
         const Task task = tasks.back();
         tasks.pop_back();
@@ -139,28 +154,36 @@ void Bvh::build(std::span<const TriangleCorners> triangles) {
             bounds.grow(refs[i].box);
             centroids.grow(refs[i].centroid);
         }
-        Node& node = nodes_[task.node];
-        node.min[0] = bounds.min.x, node.min[1] = bounds.min.y, node.min[2] = bounds.min.z;
-        node.max[0] = bounds.max.x, node.max[1] = bounds.max.y, node.max[2] = bounds.max.z;
+        binary[task.node].box = {bounds.min, bounds.max};
         const std::uint32_t n = task.end - task.begin;
 
         auto make_leaf = [&] {
-            Node& leaf = nodes_[task.node];
-            leaf.first = static_cast<std::uint32_t>(tris_.size());
-            leaf.count = n;
-            for (std::uint32_t i = task.begin; i < task.end; ++i) {
-                const TriangleCorners& c = triangles[refs[i].index];
-                tris_.push_back({c[0], c[1] - c[0], c[2] - c[0], refs[i].index});
+            BinaryNode& leaf = binary[task.node];
+            leaf.first = static_cast<std::uint32_t>(packets_.size());
+            leaf.count = (n + 3) / 4;
+            for (std::uint32_t i = task.begin; i < task.end; i += 4) {
+                TrianglePacket p{};
+                for (std::uint32_t k = 0; k < 4; ++k) {
+                    p.index[k] = kNoHit;
+                    if (i + k >= task.end) continue;
+                    const TriangleCorners& c = triangles[refs[i + k].index];
+                    const Vec3 e1 = c[1] - c[0], e2 = c[2] - c[0];
+                    p.v0x[k] = c[0].x, p.v0y[k] = c[0].y, p.v0z[k] = c[0].z;
+                    p.e1x[k] = e1.x, p.e1y[k] = e1.y, p.e1z[k] = e1.z;
+                    p.e2x[k] = e2.x, p.e2y[k] = e2.y, p.e2z[k] = e2.z;
+                    p.index[k] = refs[i + k].index;
+                }
+                packets_.push_back(p);
             }
         };
-        if (n <= 2 || task.depth >= kMaxDepth) {
+        if (n <= 4 || task.depth >= kMaxDepth) {
             make_leaf();
             continue;
         }
         const Split split = best_split(refs, task.begin, task.end, centroids, bounds.half_area());
         std::uint32_t mid = task.begin;
         if (split.axis >= 0) {
-            if (n <= kMaxLeafSize && split.cost >= static_cast<float>(n)) {
+            if (n <= kMaxLeafSize && split.cost >= packets_for(n)) {
                 make_leaf();
                 continue;
             }
@@ -182,45 +205,93 @@ void Bvh::build(std::span<const TriangleCorners> triangles) {
             }
             mid = task.begin + n / 2;
         }
-        const auto left = static_cast<std::uint32_t>(nodes_.size());
-        nodes_[task.node].first = left;
-        nodes_[task.node].count = 0;
-        nodes_.push_back({});
-        nodes_.push_back({});
-        // The right child is pushed first so the left subtree is laid out next to its parent.
+        const auto left = static_cast<std::uint32_t>(binary.size());
+        binary[task.node].first = left;
+        binary[task.node].count = 0;
+        binary.push_back({});
+        binary.push_back({});
         tasks.push_back({left + 1, mid, task.end, task.depth + 1});
         tasks.push_back({left, task.begin, mid, task.depth + 1});
+    }
+    if (binary[0].count != 0) {
+        root_count_ = binary[0].count;  // one leaf: no node at all
+        return;
+    }
+    collapse(binary);
+}
+
+// Each four-wide node takes a binary node's children and, while it has room, opens the
+// largest interior one among them into its two children: big boxes are the ones most
+// worth testing together.
+void Bvh::collapse(const std::vector<BinaryNode>& binary) {
+    nodes_.reserve(binary.size() / 3 + 1);
+    nodes_.push_back({});
+    struct Job {
+        std::uint32_t binary_node, node4;
+    };
+    std::vector<Job> jobs{{0, 0}};
+    while (!jobs.empty()) {
+        const Job job = jobs.back();
+        jobs.pop_back();
+        std::uint32_t slots[4] = {binary[job.binary_node].first, binary[job.binary_node].first + 1, 0, 0};
+        int used = 2;
+        while (used < 4) {
+            int widest = -1;
+            float widest_area = -1.0f;
+            for (int i = 0; i < used; ++i) {
+                const BinaryNode& b = binary[slots[i]];
+                if (b.count == 0 && b.box.half_area() > widest_area) {
+                    widest = i;
+                    widest_area = b.box.half_area();
+                }
+            }
+            if (widest < 0) break;
+            const std::uint32_t opened = slots[widest];
+            slots[widest] = binary[opened].first;
+            slots[used++] = binary[opened].first + 1;
+        }
+        Node4 node{};
+        for (int i = 0; i < 4; ++i) {
+            const bool live = i < used;
+            const BinaryNode* b = live ? &binary[slots[i]] : nullptr;
+            node.min_x[i] = live ? b->box.min.x : 0.0f;
+            node.min_y[i] = live ? b->box.min.y : 0.0f;
+            node.min_z[i] = live ? b->box.min.z : 0.0f;
+            node.max_x[i] = live ? b->box.max.x : 0.0f;
+            node.max_y[i] = live ? b->box.max.y : 0.0f;
+            node.max_z[i] = live ? b->box.max.z : 0.0f;
+            node.count[i] = live ? b->count : 0;
+            if (!live) {
+                node.child[i] = kNoChild;
+            } else if (b->count != 0) {
+                node.child[i] = b->first;
+            } else {
+                node.child[i] = static_cast<std::uint32_t>(nodes_.size());
+                nodes_.push_back({});
+                jobs.push_back({slots[i], node.child[i]});
+            }
+        }
+        nodes_[job.node4] = node;
     }
 }
 
 std::size_t Bvh::all_hits(const Vec3& origin, const Vec3& dir, float t_min, float t_max,
                           std::span<RayHit> out) const {
-    if (out.empty()) return 0;
+    if (out.empty() || triangle_count_ == 0) return 0;
+    auto before = [](const RayHit& a, const RayHit& b) {
+        return a.t < b.t || (a.t == b.t && a.triangle < b.triangle);
+    };
+    // Keeps the out.size() nearest in a heap whose top is the farthest kept; once full, the
+    // search range shrinks to that hit.
     std::size_t stored = 0;
-    // Keeps the `out.size()` nearest: once full, only hits nearer than the farthest kept
-    // one are taken, and the search range shrinks to it.
-    float limit = t_max;
     const RayPrep ray = prepare(origin, dir);
-    std::uint32_t stack[kStackSize];
-    int top = 0;
-    stack[top++] = 0;
-    while (top > 0) {
-        const Node& node = nodes_[stack[--top]];
-        if (enter_box(node, ray, t_min, limit) == kMissDistance) continue;
-        if (node.count == 0) {
-            if (top + 2 <= kStackSize) {
-                stack[top++] = node.first + 1;
-                stack[top++] = node.first;
-            }
-            continue;
-        }
-        for (std::uint32_t i = node.first, end = node.first + node.count; i < end; ++i) {
-            float t, u, v;
-            if (!intersect(tris_[i], ray, t_min, limit, t, u, v)) continue;
-            const RayHit hit{tris_[i].index, t, u, v};
-            auto before = [](const RayHit& a, const RayHit& b) {
-                return a.t < b.t || (a.t == b.t && a.triangle < b.triangle);
-            };
+    walk(ray, t_min, t_max, [&](std::uint32_t first, std::uint32_t count, float limit) {
+        LaneHits lanes;
+        for (std::uint32_t i = first, end = first + count; i < end; ++i) {
+          intersect(packets_[i], ray, t_min, limit, lanes);
+          for (int k = 0; k < 4; ++k) {
+            if ((lanes.mask >> k & 1) == 0 || !(lanes.t[k] < limit)) continue;
+            const RayHit hit{packets_[i].index[k], lanes.t[k], lanes.u[k], lanes.v[k]};
             if (stored < out.size()) {
                 out[stored++] = hit;
                 std::push_heap(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(stored), before);
@@ -229,13 +300,12 @@ std::size_t Bvh::all_hits(const Vec3& origin, const Vec3& dir, float t_min, floa
                 out[stored - 1] = hit;
                 std::push_heap(out.begin(), out.end(), before);
             }
-            if (stored == out.size()) limit = std::nextafter(out[0].t, 3.0e38f);
+            if (stored == out.size()) limit = std::nextafter(out[0].t, kMissDistance);
+          }
         }
-    }
-    std::sort_heap(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(stored),
-                   [](const RayHit& a, const RayHit& b) {
-                       return a.t < b.t || (a.t == b.t && a.triangle < b.triangle);
-                   });
+        return limit;
+    });
+    std::sort_heap(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(stored), before);
     return stored;
 }
 

@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include <immintrin.h>
+
 #include "core/vec3.h"
 
 // Bounding volume hierarchy over triangles, for ray queries: the nearest hit, any hit (shadow
@@ -35,9 +37,9 @@ class Bvh {
   public:
     // Replaces the hierarchy. Triangles without area are kept (they are never hit).
     void build(std::span<const TriangleCorners> triangles);
-    bool empty() const { return nodes_.empty(); }
-    std::size_t triangle_count() const { return tris_.size(); }
-    std::size_t node_count() const { return nodes_.size(); }
+    bool empty() const { return triangle_count_ == 0; }
+    std::size_t triangle_count() const { return triangle_count_; }
+    std::size_t node_count() const { return nodes_.size(); }  // four-wide nodes
 
     // The nearest triangle hit, or a miss.
     RayHit closest_hit(const Vec3& origin, const Vec3& dir, float t_min, float t_max) const {
@@ -62,136 +64,207 @@ class Bvh {
                          std::span<RayHit> out) const;
 
   private:
-    // 32 bytes: an interior node's children are nodes first and first + 1; a leaf holds
-    // triangles first .. first + count - 1 of tris_.
-    struct Node {
-        float min[3];
-        std::uint32_t first;
-        float max[3];
-        std::uint32_t count;  // 0 for an interior node
+    // Four children per node, their boxes stored axis by axis so one ray tests all four at
+    // once. A child is a node (count 0) or a leaf: triangle packets first .. first + count - 1 of
+    // packets_. Unused slots have count 0 and child kNoChild.
+    struct alignas(16) Node4 {
+        float min_x[4], min_y[4], min_z[4];
+        float max_x[4], max_y[4], max_z[4];
+        std::uint32_t child[4];
+        std::uint32_t count[4];
     };
-    // Corner 0 and the two edges from it, ready for the intersection test.
-    struct PackedTriangle {
-        Vec3 v0, e1, e2;
-        std::uint32_t index;
+    // Four triangles side by side (corner 0 and the two edges from it, axis by axis), tested
+    // against a ray at once. Padding lanes have zero edges, which no ray hits, and index kNoHit.
+    struct alignas(16) TrianglePacket {
+        float v0x[4], v0y[4], v0z[4];
+        float e1x[4], e1y[4], e1z[4];
+        float e2x[4], e2y[4], e2z[4];
+        std::uint32_t index[4];
+    };
+    struct LaneHits {
+        alignas(16) float t[4], u[4], v[4];
+        int mask = 0;  // bit i: lane i hit within the range
     };
     struct RayPrep {
-        Vec3 origin, dir, inv;
+        __m128 ox, oy, oz, ix, iy, iz, dx, dy, dz;
     };
-    static constexpr int kStackSize = 64;
+    // A subtree waiting on the stack, with the distance at which the ray enters it.
+    struct Pending {
+        std::uint32_t child;
+        std::uint32_t count;
+        float t;
+    };
+    // The two-wide hierarchy the build makes first; collapse() turns it four-wide.
+    struct BinaryBox {
+        Vec3 min, max;
+        float half_area() const {
+            const Vec3 d = max - min;
+            return d.x * d.y + d.y * d.z + d.z * d.x;
+        }
+    };
+    struct BinaryNode {
+        BinaryBox box;
+        std::uint32_t first = 0;  // left child (right is first + 1), or first triangle
+        std::uint32_t count = 0;  // triangles of a leaf; 0 for an interior node
+    };
+    void collapse(const std::vector<BinaryNode>& binary);
 
-    static RayPrep prepare(const Vec3& origin, const Vec3& dir);
-    // Entry distance of the ray into the node's box, or +inf when it misses within t_max.
-    static float enter_box(const Node& node, const RayPrep& ray, float t_min, float t_max) {
-        const float tx0 = (node.min[0] - ray.origin.x) * ray.inv.x;
-        const float tx1 = (node.max[0] - ray.origin.x) * ray.inv.x;
-        const float ty0 = (node.min[1] - ray.origin.y) * ray.inv.y;
-        const float ty1 = (node.max[1] - ray.origin.y) * ray.inv.y;
-        const float tz0 = (node.min[2] - ray.origin.z) * ray.inv.z;
-        const float tz1 = (node.max[2] - ray.origin.z) * ray.inv.z;
-        const float lo = std::max(std::max(std::min(tx0, tx1), std::min(ty0, ty1)),
-                                  std::max(std::min(tz0, tz1), t_min));
-        const float hi = std::min(std::min(std::max(tx0, tx1), std::max(ty0, ty1)),
-                                  std::min(std::max(tz0, tz1), t_max));
-        return lo <= hi ? lo : kMissDistance;
-    }
-    // Two-sided Moller-Trumbore; true with t, u, v for a hit strictly inside (t_min, t_max).
-    static bool intersect(const PackedTriangle& tri, const RayPrep& ray, float t_min, float t_max,
-                          float& t, float& u, float& v) {
-        const Vec3 p = cross(ray.dir, tri.e2);
-        const float det = dot(tri.e1, p);
-        if (det == 0.0f) return false;
-        const float inv_det = 1.0f / det;
-        const Vec3 s = ray.origin - tri.v0;
-        u = dot(s, p) * inv_det;
-        if (!(u >= 0.0f && u <= 1.0f)) return false;
-        const Vec3 q = cross(s, tri.e1);
-        v = dot(ray.dir, q) * inv_det;
-        if (!(v >= 0.0f && u + v <= 1.0f)) return false;
-        t = dot(tri.e2, q) * inv_det;
-        return t > t_min && t < t_max;
-    }
+    static constexpr std::uint32_t kNoChild = 0xFFFFFFFFu;
+    static constexpr int kStackSize = 192;  // 3 per level (4 children, one taken) x 64 levels
     static constexpr float kMissDistance = 3.0e38f;
 
-    std::vector<Node> nodes_;
-    std::vector<PackedTriangle> tris_;
+    static RayPrep prepare(const Vec3& origin, const Vec3& dir);
+    // Entry distances of the ray into the four child boxes; a lane misses (kMissDistance)
+    // when the box is not crossed within [t_min, t_max] or the slot is unused.
+    static __m128 enter_boxes(const Node4& node, const RayPrep& ray, float t_min, float t_max) {
+        const __m128 tx0 = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.min_x), ray.ox), ray.ix);
+        const __m128 tx1 = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.max_x), ray.ox), ray.ix);
+        const __m128 ty0 = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.min_y), ray.oy), ray.iy);
+        const __m128 ty1 = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.max_y), ray.oy), ray.iy);
+        const __m128 tz0 = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.min_z), ray.oz), ray.iz);
+        const __m128 tz1 = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.max_z), ray.oz), ray.iz);
+        const __m128 lo = _mm_max_ps(_mm_max_ps(_mm_min_ps(tx0, tx1), _mm_min_ps(ty0, ty1)),
+                                     _mm_max_ps(_mm_min_ps(tz0, tz1), _mm_set1_ps(t_min)));
+        const __m128 hi = _mm_min_ps(_mm_min_ps(_mm_max_ps(tx0, tx1), _mm_max_ps(ty0, ty1)),
+                                     _mm_min_ps(_mm_max_ps(tz0, tz1), _mm_set1_ps(t_max)));
+        const __m128 crossed = _mm_cmple_ps(lo, hi);
+        return _mm_or_ps(_mm_and_ps(crossed, lo), _mm_andnot_ps(crossed, _mm_set1_ps(kMissDistance)));
+    }
+    // Two-sided Moller-Trumbore on four triangles: the lanes hit strictly inside
+    // (t_min, t_max), with their t, u, v. The operations and their order are those of the
+    // one-triangle test written with Vec3, so results agree bit for bit.
+    static void intersect(const TrianglePacket& p, const RayPrep& ray, float t_min, float t_max,
+                          LaneHits& out) {
+        const __m128 e1x = _mm_load_ps(p.e1x), e1y = _mm_load_ps(p.e1y), e1z = _mm_load_ps(p.e1z);
+        const __m128 e2x = _mm_load_ps(p.e2x), e2y = _mm_load_ps(p.e2y), e2z = _mm_load_ps(p.e2z);
+        const __m128 dx = ray.dx, dy = ray.dy, dz = ray.dz;
+        const __m128 px = _mm_sub_ps(_mm_mul_ps(dy, e2z), _mm_mul_ps(dz, e2y));
+        const __m128 py = _mm_sub_ps(_mm_mul_ps(dz, e2x), _mm_mul_ps(dx, e2z));
+        const __m128 pz = _mm_sub_ps(_mm_mul_ps(dx, e2y), _mm_mul_ps(dy, e2x));
+        const __m128 det = _mm_add_ps(_mm_add_ps(_mm_mul_ps(e1x, px), _mm_mul_ps(e1y, py)), _mm_mul_ps(e1z, pz));
+        const __m128 inv = _mm_div_ps(_mm_set1_ps(1.0f), det);
+        const __m128 sx = _mm_sub_ps(ray.ox, _mm_load_ps(p.v0x));
+        const __m128 sy = _mm_sub_ps(ray.oy, _mm_load_ps(p.v0y));
+        const __m128 sz = _mm_sub_ps(ray.oz, _mm_load_ps(p.v0z));
+        const __m128 u = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(sx, px), _mm_mul_ps(sy, py)), _mm_mul_ps(sz, pz)), inv);
+        const __m128 qx = _mm_sub_ps(_mm_mul_ps(sy, e1z), _mm_mul_ps(sz, e1y));
+        const __m128 qy = _mm_sub_ps(_mm_mul_ps(sz, e1x), _mm_mul_ps(sx, e1z));
+        const __m128 qz = _mm_sub_ps(_mm_mul_ps(sx, e1y), _mm_mul_ps(sy, e1x));
+        const __m128 v = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, qx), _mm_mul_ps(dy, qy)), _mm_mul_ps(dz, qz)), inv);
+        const __m128 t = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(e2x, qx), _mm_mul_ps(e2y, qy)), _mm_mul_ps(e2z, qz)), inv);
+        const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+        __m128 ok = _mm_cmpneq_ps(det, zero);
+        ok = _mm_and_ps(ok, _mm_and_ps(_mm_cmpge_ps(u, zero), _mm_cmple_ps(u, one)));
+        ok = _mm_and_ps(ok, _mm_and_ps(_mm_cmpge_ps(v, zero), _mm_cmple_ps(_mm_add_ps(u, v), one)));
+        ok = _mm_and_ps(ok, _mm_and_ps(_mm_cmpgt_ps(t, _mm_set1_ps(t_min)), _mm_cmplt_ps(t, _mm_set1_ps(t_max))));
+        out.mask = _mm_movemask_ps(ok);
+        if (out.mask == 0) return;
+        _mm_store_ps(out.t, t);
+        _mm_store_ps(out.u, u);
+        _mm_store_ps(out.v, v);
+    }
+    // Walks the children of every node the ray enters, nearest first; leaf(first, count)
+    // returns the new far limit of the search (shrinking it prunes farther subtrees) or a
+    // negative value to stop the walk.
+    template <class Leaf>
+    void walk(const RayPrep& ray, float t_min, float t_max, Leaf&& leaf) const;
+
+    std::vector<Node4> nodes_;
+    std::vector<TrianglePacket> packets_;
+    std::size_t triangle_count_ = 0;
+    std::uint32_t root_count_ = 0;  // the root is a leaf of this many packets when > 0
 };
+
+template <class Leaf>
+void Bvh::walk(const RayPrep& ray, float t_min, float t_max, Leaf&& leaf) const {
+    Pending stack[kStackSize];
+    int top = 0;
+    std::uint32_t child = 0, count = root_count_;
+    for (;;) {
+        if (count != 0) {
+            t_max = leaf(child, count, t_max);
+            if (t_max < 0.0f) return;
+        } else {
+            const Node4& node = nodes_[child];
+            alignas(16) float t[4];
+            _mm_store_ps(t, enter_boxes(node, ray, t_min, t_max));
+            // Hit lanes sorted nearest first (at most four: insertion sort).
+            Pending hits[4];
+            int n = 0;
+            for (int i = 0; i < 4; ++i) {
+                if (t[i] == kMissDistance || node.child[i] == kNoChild) continue;
+                Pending p{node.child[i], node.count[i], t[i]};
+                int j = n++;
+                while (j > 0 && hits[j - 1].t > p.t) {
+                    hits[j] = hits[j - 1];
+                    --j;
+                }
+                hits[j] = p;
+            }
+            if (n > 0) {
+                for (int i = n - 1; i >= 1; --i) stack[top++] = hits[i];
+                child = hits[0].child;
+                count = hits[0].count;
+                continue;
+            }
+        }
+        // Pop, skipping subtrees that now lie beyond the search limit.
+        bool found = false;
+        while (top > 0) {
+            const Pending p = stack[--top];
+            if (p.t <= t_max) {
+                child = p.child;
+                count = p.count;
+                found = true;
+                break;
+            }
+        }
+        if (!found) return;
+    }
+}
 
 template <class Accept>
 RayHit Bvh::closest_hit_if(const Vec3& origin, const Vec3& dir, float t_min, float t_max,
                            Accept&& accept) const {
     RayHit best;
-    if (nodes_.empty()) return best;
+    if (triangle_count_ == 0) return best;
     const RayPrep ray = prepare(origin, dir);
-    float t_best = t_max;
-    std::uint32_t stack[kStackSize];
-    int top = 0;
-    std::uint32_t node_index = 0;
-    if (enter_box(nodes_[0], ray, t_min, t_best) == kMissDistance) return best;
-    for (;;) {
-        const Node& node = nodes_[node_index];
-        if (node.count != 0) {
-            for (std::uint32_t i = node.first, end = node.first + node.count; i < end; ++i) {
-                float t, u, v;
-                if (intersect(tris_[i], ray, t_min, t_best, t, u, v) &&
-                    accept(tris_[i].index, t)) {
-                    t_best = t;
-                    best = {tris_[i].index, t, u, v};
-                }
-            }
-        } else {
-            const std::uint32_t left = node.first, right = node.first + 1;
-            const float t_left = enter_box(nodes_[left], ray, t_min, t_best);
-            const float t_right = enter_box(nodes_[right], ray, t_min, t_best);
-            const bool hit_left = t_left != kMissDistance, hit_right = t_right != kMissDistance;
-            if (hit_left && hit_right) {
-                const bool left_first = t_left <= t_right;
-                if (top < kStackSize) stack[top++] = left_first ? right : left;
-                node_index = left_first ? left : right;
-                continue;
-            }
-            if (hit_left || hit_right) {
-                node_index = hit_left ? left : right;
-                continue;
+    walk(ray, t_min, t_max, [&](std::uint32_t first, std::uint32_t count, float limit) {
+        LaneHits lanes;
+        for (std::uint32_t i = first, end = first + count; i < end; ++i) {
+            intersect(packets_[i], ray, t_min, limit, lanes);
+            for (int k = 0; lanes.mask != 0 && k < 4; ++k) {
+                if ((lanes.mask >> k & 1) == 0 || !(lanes.t[k] < limit)) continue;
+                if (!accept(packets_[i].index[k], lanes.t[k])) continue;
+                limit = lanes.t[k];
+                best = {packets_[i].index[k], lanes.t[k], lanes.u[k], lanes.v[k]};
             }
         }
-        // Pop, skipping subtrees that now lie beyond the nearest hit.
-        bool found = false;
-        while (top > 0) {
-            node_index = stack[--top];
-            if (enter_box(nodes_[node_index], ray, t_min, t_best) != kMissDistance) {
-                found = true;
-                break;
-            }
-        }
-        if (!found) break;
-    }
+        return limit;
+    });
     return best;
 }
 
 template <class Accept>
 bool Bvh::any_hit_if(const Vec3& origin, const Vec3& dir, float t_min, float t_max,
                      Accept&& accept) const {
-    if (nodes_.empty()) return false;
+    if (triangle_count_ == 0) return false;
     const RayPrep ray = prepare(origin, dir);
-    std::uint32_t stack[kStackSize];
-    int top = 0;
-    stack[top++] = 0;
-    while (top > 0) {
-        const Node& node = nodes_[stack[--top]];
-        if (enter_box(node, ray, t_min, t_max) == kMissDistance) continue;
-        if (node.count != 0) {
-            for (std::uint32_t i = node.first, end = node.first + node.count; i < end; ++i) {
-                float t, u, v;
-                if (intersect(tris_[i], ray, t_min, t_max, t, u, v) && accept(tris_[i].index, t))
-                    return true;
+    bool found = false;
+    walk(ray, t_min, t_max, [&](std::uint32_t first, std::uint32_t count, float limit) {
+        LaneHits lanes;
+        for (std::uint32_t i = first, end = first + count; i < end; ++i) {
+            intersect(packets_[i], ray, t_min, limit, lanes);
+            for (int k = 0; lanes.mask != 0 && k < 4; ++k) {
+                if ((lanes.mask >> k & 1) != 0 && accept(packets_[i].index[k], lanes.t[k])) {
+                    found = true;
+                    return -1.0f;
+                }
             }
-        } else if (top + 2 <= kStackSize) {
-            stack[top++] = node.first + 1;
-            stack[top++] = node.first;
         }
-    }
-    return false;
+        return limit;
+    });
+    return found;
 }
 
 }  // namespace korvan

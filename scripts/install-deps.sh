@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libstb-dev libtbb-dev
-          libssl-dev ccache python3 nodejs npm)
+          libssl-dev ccache python3 nodejs npm
+          libembree-dev)
 
 missing=()
 while read -r name status; do
