@@ -49,7 +49,9 @@ Document bumpy_sphere() {
     const VertexId bottom = mesh.add_vertex(sphere_point(kStacks - 1, 0));
     for (int st = 1; st < kStacks - 1; ++st)
         for (int sl = 0; sl < kSlices; ++sl) ids.push_back(mesh.add_vertex(sphere_point(st, sl)));
-    auto at = [&](int st, int sl) { return ids[static_cast<std::size_t>((st - 1) * kSlices + sl % kSlices)]; };
+    auto at = [&](int st, int sl) {
+        return ids[static_cast<std::size_t>((st - 1) * kSlices + sl % kSlices)];
+    };
     auto tri = [&](VertexId a, VertexId b, VertexId c) {
         const VertexId v[3] = {a, b, c};
         mesh.add_ngon(v);
@@ -84,7 +86,9 @@ const Fixture& fixture() {
     return f;
 }
 
-const Camera& camera_of(std::int64_t view) { return view == 0 ? fixture().framing : fixture().close; }
+const Camera& camera_of(std::int64_t view) {
+    return view == 0 ? fixture().framing : fixture().close;
+}
 
 struct Rays {
     std::vector<Vec3> origin, dir;
@@ -124,14 +128,19 @@ void BM_RayPhase(benchmark::State& state) {
     for (auto _ : state) {
         hits = in_bands(rays.dir.size(), threads, [&](std::size_t a, std::size_t b) {
             std::size_t h = 0;
-            for (std::size_t i = a; i < b; ++i) h += bvh.closest_hit(rays.origin[i], rays.dir[i], 0.0f, 1e30f).hit();
+            for (std::size_t i = a; i < b; ++i)
+                h += bvh.closest_hit(rays.origin[i], rays.dir[i], 0.0f, 1e30f).hit();
             return h;
         });
     }
     state.counters["hit_share"] = static_cast<double>(hits) / static_cast<double>(rays.dir.size());
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(rays.dir.size()));
 }
-BENCHMARK(BM_RayPhase)->ArgsProduct({{0, 1}, {1, 2}})->ArgNames({"close", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RayPhase)
+    ->ArgsProduct({{0, 1}, {1, 2}})
+    ->ArgNames({"close", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 #ifdef KORVAN_HAVE_EMBREE
 void BM_EmbreeRays(benchmark::State& state) {
@@ -141,10 +150,10 @@ void BM_EmbreeRays(benchmark::State& state) {
     RTCScene scene = rtcNewScene(device);
     RTCGeometry geom = rtcNewGeometry(device, RTC_GEOMETRY_TYPE_TRIANGLE);
     const auto& tris = fixture().scene.triangles;
-    auto* v = static_cast<float*>(rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
-                                                          3 * sizeof(float), 3 * tris.size()));
-    auto* idx = static_cast<unsigned*>(rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
-                                                               3 * sizeof(unsigned), tris.size()));
+    auto* v = static_cast<float*>(rtcSetNewGeometryBuffer(
+        geom, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, 3 * sizeof(float), 3 * tris.size()));
+    auto* idx = static_cast<unsigned*>(rtcSetNewGeometryBuffer(
+        geom, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, 3 * sizeof(unsigned), tris.size()));
     for (std::size_t i = 0; i < tris.size(); ++i) {
         for (std::size_t k = 0; k < 3; ++k) {
             v[9 * i + 3 * k] = tris[i].corners[k].x;
@@ -165,8 +174,10 @@ void BM_EmbreeRays(benchmark::State& state) {
             std::size_t h = 0;
             for (std::size_t i = a; i < b; ++i) {
                 RTCRayHit rh{};
-                rh.ray.org_x = rays.origin[i].x, rh.ray.org_y = rays.origin[i].y, rh.ray.org_z = rays.origin[i].z;
-                rh.ray.dir_x = rays.dir[i].x, rh.ray.dir_y = rays.dir[i].y, rh.ray.dir_z = rays.dir[i].z;
+                rh.ray.org_x = rays.origin[i].x, rh.ray.org_y = rays.origin[i].y,
+                rh.ray.org_z = rays.origin[i].z;
+                rh.ray.dir_x = rays.dir[i].x, rh.ray.dir_y = rays.dir[i].y,
+                rh.ray.dir_z = rays.dir[i].z;
                 rh.ray.tnear = 0.0f;
                 rh.ray.tfar = 1e30f;
                 rh.ray.mask = 0xFFFFFFFFu;
@@ -182,7 +193,11 @@ void BM_EmbreeRays(benchmark::State& state) {
     rtcReleaseScene(scene);
     rtcReleaseDevice(device);
 }
-BENCHMARK(BM_EmbreeRays)->ArgsProduct({{0, 1}, {1, 2}})->ArgNames({"close", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EmbreeRays)
+    ->ArgsProduct({{0, 1}, {1, 2}})
+    ->ArgNames({"close", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 #endif
 
 void BM_RenderScene(benchmark::State& state) {
@@ -194,11 +209,17 @@ void BM_RenderScene(benchmark::State& state) {
     for (auto _ : state) render_scene(settings, image, fixture().scene, kWidth, kHeight);
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
-BENCHMARK(BM_RenderScene)->Arg(0)->Arg(1)->ArgName("close")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RenderScene)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("close")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_BuildScene(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(build_render_scene(fixture().doc));
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(fixture().scene.triangles.size()));
+    state.SetItemsProcessed(state.iterations() *
+                            static_cast<std::int64_t>(fixture().scene.triangles.size()));
 }
 BENCHMARK(BM_BuildScene)->Unit(benchmark::kMillisecond);
 

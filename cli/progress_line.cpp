@@ -12,7 +12,9 @@ constexpr auto kRedrawPeriod = std::chrono::milliseconds(100);
 }  // namespace
 
 ProgressLine::ProgressLine(std::string_view label, std::string_view unit)
-    : label_(label), unit_(unit), enabled_(platform::stderr_is_terminal()),
+    : label_(label),
+      unit_(unit),
+      enabled_(platform::stderr_is_terminal()),
       start_(std::chrono::steady_clock::now()) {}
 
 ProgressLine::~ProgressLine() { finish(); }

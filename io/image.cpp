@@ -56,8 +56,8 @@ Image make_contact_sheet(std::span<const Image> images, std::int32_t columns) {
                                                 static_cast<std::size_t>(cols));
     sheet.width = cols * cell_w;
     sheet.height = rows * cell_h;
-    sheet.rgba.assign(static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height) * 4,
-                      0);
+    sheet.rgba.assign(
+        static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height) * 4, 0);
     for (std::size_t i = 0; i < n; ++i) {
         const Image& image = images[i];
         if (!image.usable()) continue;
@@ -173,8 +173,9 @@ bool write_png(const std::filesystem::path& path, const Image& image) {
 
 bool is_png_path(const std::filesystem::path& path) {
     std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
     return ext == ".png";
 }
 

@@ -23,7 +23,8 @@ struct Image {
     bool usable() const { return width >= 1 && height >= 1 && !rgba.empty(); }
     std::size_t pixel_offset(std::int32_t x, std::int32_t y) const {
         return (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                static_cast<std::size_t>(x)) * 4;
+                static_cast<std::size_t>(x)) *
+               4;
     }
 };
 

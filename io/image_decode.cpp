@@ -94,8 +94,8 @@ bool decode_image(std::span<const std::uint8_t> bytes, Image& image) {
     if (!probe_image_size(bytes, w, h)) return false;
     if (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide) return false;
     int dw = 0, dh = 0, channels = 0;
-    stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &dw,
-                                            &dh, &channels, 4);
+    stbi_uc* pixels =
+        stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &dw, &dh, &channels, 4);
     if (pixels == nullptr) return false;
     // The header probe and the decoder read the same fields, but the pixel count is what
     // the copy trusts, so it is checked against the decoder's own answer.

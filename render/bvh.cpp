@@ -75,7 +75,8 @@ Split best_split(const std::vector<Ref>& refs, std::uint32_t begin, std::uint32_
         Box bins[kBins];
         std::uint32_t counts[kBins] = {};
         for (std::uint32_t i = begin; i < end; ++i) {
-            const int b = std::min(kBins - 1, static_cast<int>((axis_of(refs[i].centroid, axis) - lo) * scale));
+            const int b = std::min(
+                kBins - 1, static_cast<int>((axis_of(refs[i].centroid, axis) - lo) * scale));
             bins[b].grow(refs[i].box);
             ++counts[b];
         }
@@ -96,10 +97,9 @@ Split best_split(const std::vector<Ref>& refs, std::uint32_t begin, std::uint32_
             left.grow(bins[b - 1]);
             left_count += counts[b - 1];
             if (left_count == 0 || right_count[b] == 0) continue;
-            const float cost =
-                kTraversalCost + (left.half_area() * packets_for(left_count) +
-                                  right_area[b] * packets_for(right_count[b])) /
-                                     std::max(parent_half_area, 1e-30f);
+            const float cost = kTraversalCost + (left.half_area() * packets_for(left_count) +
+                                                 right_area[b] * packets_for(right_count[b])) /
+                                                    std::max(parent_half_area, 1e-30f);
             if (cost < best.cost) best = {axis, b, cost};
         }
     }
@@ -117,15 +117,9 @@ Bvh::RayPrep Bvh::prepare(const Vec3& origin, const Vec3& dir) {
         return 1.0f / d;
     };
     const Vec3 inv{safe_inverse(dir.x), safe_inverse(dir.y), safe_inverse(dir.z)};
-    return {_mm_set1_ps(origin.x),
-            _mm_set1_ps(origin.y),
-            _mm_set1_ps(origin.z),
-            _mm_set1_ps(inv.x),
-            _mm_set1_ps(inv.y),
-            _mm_set1_ps(inv.z),
-            _mm_set1_ps(dir.x),
-            _mm_set1_ps(dir.y),
-            _mm_set1_ps(dir.z)};
+    return {_mm_set1_ps(origin.x), _mm_set1_ps(origin.y), _mm_set1_ps(origin.z),
+            _mm_set1_ps(inv.x),    _mm_set1_ps(inv.y),    _mm_set1_ps(inv.z),
+            _mm_set1_ps(dir.x),    _mm_set1_ps(dir.y),    _mm_set1_ps(dir.z)};
 }
 
 void Bvh::build(std::span<const TriangleCorners> triangles) {
@@ -233,7 +227,8 @@ void Bvh::collapse(const std::vector<BinaryNode>& binary) {
     while (!jobs.empty()) {
         const Job job = jobs.back();
         jobs.pop_back();
-        std::uint32_t slots[4] = {binary[job.binary_node].first, binary[job.binary_node].first + 1, 0, 0};
+        std::uint32_t slots[4] = {binary[job.binary_node].first, binary[job.binary_node].first + 1,
+                                  0, 0};
         int used = 2;
         while (used < 4) {
             int widest = -1;
@@ -288,20 +283,21 @@ std::size_t Bvh::all_hits(const Vec3& origin, const Vec3& dir, float t_min, floa
     walk(ray, t_min, t_max, [&](std::uint32_t first, std::uint32_t count, float limit) {
         LaneHits lanes;
         for (std::uint32_t i = first, end = first + count; i < end; ++i) {
-          intersect(packets_[i], ray, t_min, limit, lanes);
-          for (int k = 0; k < 4; ++k) {
-            if ((lanes.mask >> k & 1) == 0 || !(lanes.t[k] < limit)) continue;
-            const RayHit hit{packets_[i].index[k], lanes.t[k], lanes.u[k], lanes.v[k]};
-            if (stored < out.size()) {
-                out[stored++] = hit;
-                std::push_heap(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(stored), before);
-            } else if (before(hit, out[0])) {
-                std::pop_heap(out.begin(), out.end(), before);
-                out[stored - 1] = hit;
-                std::push_heap(out.begin(), out.end(), before);
+            intersect(packets_[i], ray, t_min, limit, lanes);
+            for (int k = 0; k < 4; ++k) {
+                if ((lanes.mask >> k & 1) == 0 || !(lanes.t[k] < limit)) continue;
+                const RayHit hit{packets_[i].index[k], lanes.t[k], lanes.u[k], lanes.v[k]};
+                if (stored < out.size()) {
+                    out[stored++] = hit;
+                    std::push_heap(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(stored),
+                                   before);
+                } else if (before(hit, out[0])) {
+                    std::pop_heap(out.begin(), out.end(), before);
+                    out[stored - 1] = hit;
+                    std::push_heap(out.begin(), out.end(), before);
+                }
+                if (stored == out.size()) limit = std::nextafter(out[0].t, kMissDistance);
             }
-            if (stored == out.size()) limit = std::nextafter(out[0].t, kMissDistance);
-          }
         }
         return limit;
     });

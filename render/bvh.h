@@ -1,12 +1,12 @@
 #pragma once
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
-
-#include <immintrin.h>
 
 #include "core/vec3.h"
 
@@ -128,7 +128,8 @@ class Bvh {
         const __m128 hi = _mm_min_ps(_mm_min_ps(_mm_max_ps(tx0, tx1), _mm_max_ps(ty0, ty1)),
                                      _mm_min_ps(_mm_max_ps(tz0, tz1), _mm_set1_ps(t_max)));
         const __m128 crossed = _mm_cmple_ps(lo, hi);
-        return _mm_or_ps(_mm_and_ps(crossed, lo), _mm_andnot_ps(crossed, _mm_set1_ps(kMissDistance)));
+        return _mm_or_ps(_mm_and_ps(crossed, lo),
+                         _mm_andnot_ps(crossed, _mm_set1_ps(kMissDistance)));
     }
     // Two-sided Moller-Trumbore on four triangles: the lanes hit strictly inside
     // (t_min, t_max), with their t, u, v. The operations and their order are those of the
@@ -141,22 +142,30 @@ class Bvh {
         const __m128 px = _mm_sub_ps(_mm_mul_ps(dy, e2z), _mm_mul_ps(dz, e2y));
         const __m128 py = _mm_sub_ps(_mm_mul_ps(dz, e2x), _mm_mul_ps(dx, e2z));
         const __m128 pz = _mm_sub_ps(_mm_mul_ps(dx, e2y), _mm_mul_ps(dy, e2x));
-        const __m128 det = _mm_add_ps(_mm_add_ps(_mm_mul_ps(e1x, px), _mm_mul_ps(e1y, py)), _mm_mul_ps(e1z, pz));
+        const __m128 det =
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(e1x, px), _mm_mul_ps(e1y, py)), _mm_mul_ps(e1z, pz));
         const __m128 inv = _mm_div_ps(_mm_set1_ps(1.0f), det);
         const __m128 sx = _mm_sub_ps(ray.ox, _mm_load_ps(p.v0x));
         const __m128 sy = _mm_sub_ps(ray.oy, _mm_load_ps(p.v0y));
         const __m128 sz = _mm_sub_ps(ray.oz, _mm_load_ps(p.v0z));
-        const __m128 u = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(sx, px), _mm_mul_ps(sy, py)), _mm_mul_ps(sz, pz)), inv);
+        const __m128 u = _mm_mul_ps(
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(sx, px), _mm_mul_ps(sy, py)), _mm_mul_ps(sz, pz)),
+            inv);
         const __m128 qx = _mm_sub_ps(_mm_mul_ps(sy, e1z), _mm_mul_ps(sz, e1y));
         const __m128 qy = _mm_sub_ps(_mm_mul_ps(sz, e1x), _mm_mul_ps(sx, e1z));
         const __m128 qz = _mm_sub_ps(_mm_mul_ps(sx, e1y), _mm_mul_ps(sy, e1x));
-        const __m128 v = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, qx), _mm_mul_ps(dy, qy)), _mm_mul_ps(dz, qz)), inv);
-        const __m128 t = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(e2x, qx), _mm_mul_ps(e2y, qy)), _mm_mul_ps(e2z, qz)), inv);
+        const __m128 v = _mm_mul_ps(
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, qx), _mm_mul_ps(dy, qy)), _mm_mul_ps(dz, qz)),
+            inv);
+        const __m128 t = _mm_mul_ps(
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(e2x, qx), _mm_mul_ps(e2y, qy)), _mm_mul_ps(e2z, qz)),
+            inv);
         const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
         __m128 ok = _mm_cmpneq_ps(det, zero);
         ok = _mm_and_ps(ok, _mm_and_ps(_mm_cmpge_ps(u, zero), _mm_cmple_ps(u, one)));
         ok = _mm_and_ps(ok, _mm_and_ps(_mm_cmpge_ps(v, zero), _mm_cmple_ps(_mm_add_ps(u, v), one)));
-        ok = _mm_and_ps(ok, _mm_and_ps(_mm_cmpgt_ps(t, _mm_set1_ps(t_min)), _mm_cmplt_ps(t, _mm_set1_ps(t_max))));
+        ok = _mm_and_ps(ok, _mm_and_ps(_mm_cmpgt_ps(t, _mm_set1_ps(t_min)),
+                                       _mm_cmplt_ps(t, _mm_set1_ps(t_max))));
         out.mask = _mm_movemask_ps(ok);
         if (out.mask == 0) return;
         _mm_store_ps(out.t, t);

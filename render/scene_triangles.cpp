@@ -18,7 +18,8 @@ std::vector<SceneTriangle> triangulate_for_render(const Mesh& world,
         const std::vector<HalfEdgeId> corners = world.face_half_edges(f);
         if (corners.size() < 3) continue;
         ring.clear();
-        for (HalfEdgeId h : corners) ring.push_back(world.vertices()[world.half_edges()[h].origin].position);
+        for (HalfEdgeId h : corners)
+            ring.push_back(world.vertices()[world.half_edges()[h].origin].position);
         const bool has_uvs = world.has_corner_uvs() && world.face_has_uvs(f);
         auto emit = [&](std::uint32_t i0, std::uint32_t i1, std::uint32_t i2) {
             SceneTriangle t;
@@ -71,7 +72,8 @@ RenderScene build_render_scene(const Mesh& world, const std::vector<bool>& hidde
         }
         const VertexId b = world.half_edge_end(e.half_edge);
         if (h.origin >= world.vertices().size() || b >= world.vertices().size()) continue;
-        scene.hard_edges.push_back({world.vertices()[h.origin].position, world.vertices()[b].position});
+        scene.hard_edges.push_back(
+            {world.vertices()[h.origin].position, world.vertices()[b].position});
     }
     for (const Guide& g : world.guides()) {
         if (!g.infinite) {

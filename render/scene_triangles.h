@@ -20,12 +20,12 @@ enum class TriangleKind : std::uint8_t { kOrdinary = 0, kStippleA = 1, kStippleB
 // One triangle of a shown face, in world space, with what shading needs of its face.
 struct SceneTriangle {
     std::array<Vec3, 3> corners;
-    Vec3 face_normal;           // unit normal of the whole face: its texture projection frame
+    Vec3 face_normal;            // unit normal of the whole face: its texture projection frame
     std::uint32_t material = 0;  // index into the document's materials; 0 = default surface
     FaceId face = kInvalidId;    // the face in the flattened world mesh
     TriangleKind kind = TriangleKind::kOrdinary;
     bool ghost = false;
-    bool has_uvs = false;        // the face stores corner UVs; uvs follows the corners
+    bool has_uvs = false;  // the face stores corner UVs; uvs follows the corners
     std::array<TexCoord, 3> uvs{};
 };
 

@@ -33,8 +33,8 @@ Frame make_frame(const Camera& camera, std::int32_t width, std::int32_t height) 
     f.right = normalize(cross(f.forward, camera.up));
     if (length_squared(f.right) < 1e-12f) {
         // Looking along the up hint: any right angle to the view will do.
-        f.right = normalize(cross(f.forward, std::fabs(f.forward.z) < 0.9f ? Vec3{0, 0, 1}
-                                                                          : Vec3{0, 1, 0}));
+        f.right = normalize(
+            cross(f.forward, std::fabs(f.forward.z) < 0.9f ? Vec3{0, 0, 1} : Vec3{0, 1, 0}));
     }
     f.up = cross(f.right, f.forward);
     f.aspect = static_cast<float>(width) / static_cast<float>(height);
@@ -84,8 +84,7 @@ Colour3 background(const Frame& frame, std::int32_t x, std::int32_t y, float dir
     } else {
         c = {191.0f, 191.0f, 198.0f};
     }
-    const float dither =
-        (static_cast<float>(kBayer4[(y & 3) * 4 + (x & 3)]) + 0.5f) * 0.0625f;
+    const float dither = (static_cast<float>(kBayer4[(y & 3) * 4 + (x & 3)]) + 0.5f) * 0.0625f;
     c.r += dither, c.g += dither, c.b += dither;
     return c;
 }
@@ -214,8 +213,8 @@ struct Shader {
     const RenderScene& scene;
     const Frame& frame;
     const std::vector<Image>& textures;
-    Vec3 light;       // unit, towards the light
-    Vec3 sun;         // unit, towards the sun (shadow rays)
+    Vec3 light;  // unit, towards the light
+    Vec3 sun;    // unit, towards the sun (shadow rays)
     bool has_cut = false;
     Vec3 cut_point, cut_normal;
     bool shadows = false;
@@ -228,8 +227,10 @@ struct Shader {
         const float dn = dot(d, cut_normal);
         if (dn == 0.0f) return s0 <= 0.0f;
         const float t = -s0 / dn;
-        if (dn > 0.0f) t_max = std::min(t_max, t);
-        else t_min = std::max(t_min, t);
+        if (dn > 0.0f)
+            t_max = std::min(t_max, t);
+        else
+            t_min = std::max(t_min, t);
         return t_min < t_max;
     }
 
@@ -271,9 +272,8 @@ struct Shader {
                     uv = {w * tri.uvs[0].u + hit.u * tri.uvs[1].u + hit.v * tri.uvs[2].u,
                           w * tri.uvs[0].v + hit.u * tri.uvs[1].v + hit.v * tri.uvs[2].v};
                 } else {
-                    const UvTransform transform{m->uv.tile_width, m->uv.tile_height,
-                                                m->uv.offset_u, m->uv.offset_v,
-                                                radians(m->uv.rotation_deg)};
+                    const UvTransform transform{m->uv.tile_width, m->uv.tile_height, m->uv.offset_u,
+                                                m->uv.offset_v, radians(m->uv.rotation_deg)};
                     uv = project_uv(p, tri.face_normal, transform);
                 }
                 if (textured) {
@@ -338,7 +338,8 @@ struct Shader {
             if (!any) depth = dot(p - frame.eye, frame.forward);
             any = true;
             Shade s = shade_of(tri, hit, p);
-            Vec3 n = normalize(cross(tri.corners[1] - tri.corners[0], tri.corners[2] - tri.corners[0]));
+            Vec3 n =
+                normalize(cross(tri.corners[1] - tri.corners[0], tri.corners[2] - tri.corners[0]));
             if (dot(n, dir) > 0.0f) {
                 // Seen from behind: lit like a front face.
                 n = -n;
@@ -445,8 +446,9 @@ void render_scene(const RenderSettings& settings, Image& out, const RenderScene&
     auto render_rows = [&](std::int32_t y0, std::int32_t y1) {
         for (std::int32_t y = y0; y < y1; ++y) {
             for (std::int32_t x = 0; x < width; ++x) {
-                const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                      static_cast<std::size_t>(x);
+                const std::size_t i =
+                    static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                    static_cast<std::size_t>(x);
                 shader.pixel(x, y, &out.rgba[i * 4], depth[i]);
             }
             rows_done.fetch_add(1, std::memory_order_relaxed);

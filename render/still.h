@@ -54,7 +54,7 @@ struct RenderSettings {
     float haze = 0.0f;                      // 0 = off
     std::int32_t section = -1;              // index of the cutting section plane, -1 none
     const SectionPlane* active_section = nullptr;
-    bool unlit = false;                     // flat albedo, no light
+    bool unlit = false;  // flat albedo, no light
     std::int32_t stipple_cell_px = 3;
     bool transparent_background = false;  // rays that hit nothing get alpha 0
     // Worker threads; 0 = the hardware's count (4 when unknown), at most 16.
@@ -97,8 +97,7 @@ Image downsample_box(const Image& big, std::int32_t factor);
 // defaults and writes it (PNG when the path ends in .png, else BMP) through the atomic
 // writer. False when the write fails (platform::write_error_suffix() has the cause).
 bool write_beauty_image(const Document& doc, const Camera& camera,
-                        const std::filesystem::path& path,
-                        std::int32_t width = kDefaultStillWidth,
+                        const std::filesystem::path& path, std::int32_t width = kDefaultStillWidth,
                         std::int32_t height = kDefaultStillHeight);
 
 }  // namespace korvan

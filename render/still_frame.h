@@ -22,8 +22,12 @@ struct Frame {
     bool orthographic = false;
     float horizon_ndc = 0.0f;  // ndc y of the horizon, for the sky gradient
 
-    float ndc_x(std::int32_t x) const { return 2.0f * (static_cast<float>(x) + 0.5f) / static_cast<float>(width) - 1.0f; }
-    float ndc_y(std::int32_t y) const { return 1.0f - 2.0f * (static_cast<float>(y) + 0.5f) / static_cast<float>(height); }
+    float ndc_x(std::int32_t x) const {
+        return 2.0f * (static_cast<float>(x) + 0.5f) / static_cast<float>(width) - 1.0f;
+    }
+    float ndc_y(std::int32_t y) const {
+        return 1.0f - 2.0f * (static_cast<float>(y) + 0.5f) / static_cast<float>(height);
+    }
     Vec3 ray_origin(std::int32_t x, std::int32_t y) const;
     Vec3 ray_direction(std::int32_t x, std::int32_t y) const;
     // Screen position (pixel centres at integers) and view depth of a world point; false
@@ -46,8 +50,7 @@ void apply_haze(Image& image, const std::vector<float>& depth, const Frame& fram
 void draw_axes(Image& image, const std::vector<float>& depth, const Frame& frame,
                const RenderSettings& settings, float line_scale);
 void draw_overlay_lines(Image& image, const std::vector<float>& depth, const Frame& frame,
-                        const RenderSettings& settings, const RenderScene& scene,
-                        float line_scale);
+                        const RenderSettings& settings, const RenderScene& scene, float line_scale);
 void apply_exposure(Image& image, float exposure);
 void apply_vignette(Image& image, float strength);
 

@@ -14,7 +14,7 @@ constexpr float kNearDepth = 1e-3f;
 std::uint8_t clamp_byte(float v) { return static_cast<std::uint8_t>(std::clamp(v, 0.0f, 255.0f)); }
 
 struct LineStyle {
-    Colour3 colour;      // 0..255
+    Colour3 colour;  // 0..255
     float opacity = 1.0f;
     float width_px = 1.0f;
     float dash_period_px = 0.0f;  // 0 = solid; else the first quarter of each period is drawn
@@ -25,8 +25,8 @@ struct LineStyle {
 // from the line's centre relative to its reach (half the width plus half a pixel of
 // anti-aliasing). A pixel is covered only where the line is not behind the surface stored
 // in the depth buffer (with a tolerance that grows with depth, so lines on faces show).
-void draw_segment(Image& image, const std::vector<float>& depth, const Frame& frame, Vec3 a,
-                  Vec3 b, const LineStyle& style) {
+void draw_segment(Image& image, const std::vector<float>& depth, const Frame& frame, Vec3 a, Vec3 b,
+                  const LineStyle& style) {
     float da = dot(a - frame.eye, frame.forward), db = dot(b - frame.eye, frame.forward);
     if (da < kNearDepth && db < kNearDepth) return;
     if (da < kNearDepth || db < kNearDepth) {
@@ -46,8 +46,10 @@ void draw_segment(Image& image, const std::vector<float>& depth, const Frame& fr
     auto clip = [&](float p, float q) {
         if (p == 0.0f) return q >= 0.0f;
         const float r = q / p;
-        if (p < 0.0f) s0 = std::max(s0, r);
-        else s1 = std::min(s1, r);
+        if (p < 0.0f)
+            s0 = std::max(s0, r);
+        else
+            s1 = std::min(s1, r);
         return s0 <= s1;
     };
     if (!clip(-dx, ax - lo_x) || !clip(dx, hi_x - ax) || !clip(-dy, ay - lo_y) ||
@@ -62,10 +64,14 @@ void draw_segment(Image& image, const std::vector<float>& depth, const Frame& fr
         return 1.0f / (1.0f / da + (1.0f / db - 1.0f / da) * s);
     };
     const float cx0 = ax + dx * s0, cy0 = ay + dy * s0, cx1 = ax + dx * s1, cy1 = ay + dy * s1;
-    const auto x_begin = static_cast<std::int32_t>(std::max(0.0f, std::floor(std::min(cx0, cx1) - reach)));
-    const auto x_end = static_cast<std::int32_t>(std::min(static_cast<float>(image.width - 1), std::ceil(std::max(cx0, cx1) + reach)));
-    const auto y_begin = static_cast<std::int32_t>(std::max(0.0f, std::floor(std::min(cy0, cy1) - reach)));
-    const auto y_end = static_cast<std::int32_t>(std::min(static_cast<float>(image.height - 1), std::ceil(std::max(cy0, cy1) + reach)));
+    const auto x_begin =
+        static_cast<std::int32_t>(std::max(0.0f, std::floor(std::min(cx0, cx1) - reach)));
+    const auto x_end = static_cast<std::int32_t>(
+        std::min(static_cast<float>(image.width - 1), std::ceil(std::max(cx0, cx1) + reach)));
+    const auto y_begin =
+        static_cast<std::int32_t>(std::max(0.0f, std::floor(std::min(cy0, cy1) - reach)));
+    const auto y_end = static_cast<std::int32_t>(
+        std::min(static_cast<float>(image.height - 1), std::ceil(std::max(cy0, cy1) + reach)));
     for (std::int32_t y = y_begin; y <= y_end; ++y) {
         for (std::int32_t x = x_begin; x <= x_end; ++x) {
             const float px = static_cast<float>(x) - ax, py = static_cast<float>(y) - ay;
@@ -78,8 +84,9 @@ void draw_segment(Image& image, const std::vector<float>& depth, const Frame& fr
                 const float along = std::fmod(s * len, style.dash_period_px);
                 if (along > 0.25f * style.dash_period_px) continue;
             }
-            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
-                                  static_cast<std::size_t>(x);
+            const std::size_t i =
+                static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
+                static_cast<std::size_t>(x);
             const float d = depth_at(s);
             if (d > depth[i] + 0.003f * d + 0.02f) continue;
             const float w = (1.0f - r) * (1.0f - r) * style.opacity;
@@ -106,8 +113,9 @@ void apply_haze(Image& image, const std::vector<float>& depth, const Frame& fram
     const float s = std::clamp(amount, 0.0f, 1.0f);
     for (std::int32_t y = 0; y < image.height; ++y) {
         for (std::int32_t x = 0; x < image.width; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
-                                  static_cast<std::size_t>(x);
+            const std::size_t i =
+                static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
+                static_cast<std::size_t>(x);
             const float d = depth[i];
             if (!(d < 1e29f)) continue;
             const float k = std::clamp(d / dmax, 0.0f, 1.0f);
@@ -128,9 +136,8 @@ void draw_axes(Image& image, const std::vector<float>& depth, const Frame& frame
     const auto& m = settings.model_transform.m;
     const Vec3 origin{m[12], m[13], m[14]};
     const Vec3 columns[3] = {{m[0], m[1], m[2]}, {m[4], m[5], m[6]}, {m[8], m[9], m[10]}};
-    const Colour3 colours[3] = {{0.86f * 255.0f, 0.0f, 0.0f},
-                                {0.0f, 0.62f * 255.0f, 0.0f},
-                                {0.0f, 0.0f, 0.9f * 255.0f}};
+    const Colour3 colours[3] = {
+        {0.86f * 255.0f, 0.0f, 0.0f}, {0.0f, 0.62f * 255.0f, 0.0f}, {0.0f, 0.0f, 0.9f * 255.0f}};
     const Vec3 view = cam.target - cam.eye;
     for (int axis = 0; axis < 3; ++axis) {
         const Vec3 d = normalize(columns[axis]);
@@ -151,10 +158,12 @@ void draw_overlay_lines(Image& image, const std::vector<float>& depth, const Fra
     const float width = std::max(std::round(line_scale), 1.0f);
     const LineStyle style{kLineColour, 1.0f, width, 0.0f};
     if (settings.show_edges) {
-        for (const SceneSegment& s : scene.hard_edges) draw_segment(image, depth, frame, s.a, s.b, style);
+        for (const SceneSegment& s : scene.hard_edges)
+            draw_segment(image, depth, frame, s.a, s.b, style);
     }
     if (settings.show_guides) {
-        for (const SceneSegment& s : scene.guides) draw_segment(image, depth, frame, s.a, s.b, style);
+        for (const SceneSegment& s : scene.guides)
+            draw_segment(image, depth, frame, s.a, s.b, style);
     }
     if (settings.show_dimensions) {
         for (const SceneSegment& s : scene.dimensions) {

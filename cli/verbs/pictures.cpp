@@ -104,9 +104,9 @@ Image render_with_progress(std::string_view verb, RenderSettings settings, const
 
 bool write_model_beauty(std::string_view verb, const Document& doc,
                         const std::filesystem::path& path) {
-    const Image image = render_with_progress(verb, beauty_settings(doc, first_scene_camera(doc)),
-                                             build_render_scene(doc), kDefaultStillWidth,
-                                             kDefaultStillHeight, 1);
+    const Image image =
+        render_with_progress(verb, beauty_settings(doc, first_scene_camera(doc)),
+                             build_render_scene(doc), kDefaultStillWidth, kDefaultStillHeight, 1);
     if (!io::write_image(path, image)) {
         fail_write(path);
         return false;
@@ -138,7 +138,8 @@ int run_still(const VerbCall& call) {
     const std::optional<std::filesystem::path> target = image_target(o, "still_beauty.bmp");
     if (!target) return kExitFailure;
 
-    const Image image = render_with_progress(call.verb, settings, build_render_scene(*doc), w, h, ssaa);
+    const Image image =
+        render_with_progress(call.verb, settings, build_render_scene(*doc), w, h, ssaa);
     if (!io::write_image(*target, image)) {
         fail_write(*target);
         return kExitFailure;
@@ -268,15 +269,17 @@ int run_import_image(const VerbCall& call) {
     const Options& o = call.options;
     Image picture;
     if (!io::load_image(o.image, picture)) {
-        return refuse(call, "could not read " + quoted_path(o.image) +
-                                " (PNG, JPEG, BMP, TGA or PSD)");
+        return refuse(call,
+                      "could not read " + quoted_path(o.image) + " (PNG, JPEG, BMP, TGA or PSD)");
     }
     constexpr float kPixelsPerMetre = 100.0f;
     constexpr float kMinSide = 1e-4f;
     const float width = o.image_width.given ? o.image_width.value
                                             : static_cast<float>(picture.width) / kPixelsPerMetre;
-    const float height = static_cast<float>(picture.height) * width / static_cast<float>(picture.width);
-    if (!(width > kMinSide) || !(height > kMinSide)) return refuse(call, "--width must be positive");
+    const float height =
+        static_cast<float>(picture.height) * width / static_cast<float>(picture.width);
+    if (!(width > kMinSide) || !(height > kMinSide))
+        return refuse(call, "--width must be positive");
 
     // Without --in the picture goes into a new model, which starts with the material library
     // as every new model does.

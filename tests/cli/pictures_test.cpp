@@ -41,15 +41,17 @@ Image load(const fs::path& path) {
 TEST(Pictures, StillWritesWhereOutSaysAndReportsIt) {
     const fs::path dir = fresh_temp_dir();
     const std::string faces = "\n  faces=74\n";
-    expect_pictures(dir, {
-        ok({"still", "--size", "64x36"}, "Wrote PBR beauty still (64x36) to \"korvan_out/still_beauty.bmp\"" + faces),
-        ok({"export-bmp", "--size", "64x36", "--out", "a/b/pic.BMP"},
-           "Wrote PBR beauty still (64x36) to \"a/b/pic.BMP\"" + faces),
-        ok({"still", "--size", "64x36", "--ssaa", "3", "--out", "pics"},
-           "Wrote PBR beauty still (64x36, ssaa=3) to \"pics/still_beauty.bmp\"" + faces),
-        ok({"still", "--size", "64x36", "--ssaa", "1", "--out", "one.png"},
-           "Wrote PBR beauty still (64x36) to \"one.png\"" + faces),
-    });
+    expect_pictures(
+        dir, {
+                 ok({"still", "--size", "64x36"},
+                    "Wrote PBR beauty still (64x36) to \"korvan_out/still_beauty.bmp\"" + faces),
+                 ok({"export-bmp", "--size", "64x36", "--out", "a/b/pic.BMP"},
+                    "Wrote PBR beauty still (64x36) to \"a/b/pic.BMP\"" + faces),
+                 ok({"still", "--size", "64x36", "--ssaa", "3", "--out", "pics"},
+                    "Wrote PBR beauty still (64x36, ssaa=3) to \"pics/still_beauty.bmp\"" + faces),
+                 ok({"still", "--size", "64x36", "--ssaa", "1", "--out", "one.png"},
+                    "Wrote PBR beauty still (64x36) to \"one.png\"" + faces),
+             });
     // The files are the pictures reported; --ssaa 1 is the plain render, PNG or BMP alike.
     const Image plain = load(dir / "korvan_out/still_beauty.bmp");
     EXPECT_EQ(plain.width, 64);
@@ -61,9 +63,10 @@ TEST(Pictures, StillWritesWhereOutSaysAndReportsIt) {
 
 TEST(Pictures, StillRefusesAModelWithoutFacesAndWritesNothing) {
     const fs::path dir = make_models({{"new", "--out", "empty.korv"}});
-    expect_runs(dir, {refused({"still", "--in", "empty.korv"}, "No faces to render\n"),
-                      refused({"still", "--in", "absent.korv"}, "Failed to load \"absent.korv\"\n"),
-                      refused({"render", "--preset", "dusk"}, "render requires --input file.korv\n")});
+    expect_runs(dir,
+                {refused({"still", "--in", "empty.korv"}, "No faces to render\n"),
+                 refused({"still", "--in", "absent.korv"}, "Failed to load \"absent.korv\"\n"),
+                 refused({"render", "--preset", "dusk"}, "render requires --input file.korv\n")});
     EXPECT_FALSE(fs::exists(dir / "korvan_out"));
 }
 
@@ -84,7 +87,8 @@ TEST(Pictures, TownhouseMatchesTheGoldenPicture) {
     int worst = 0;
     for (std::size_t i = 0; i < got.rgba.size(); i += 4) {
         int d = 0;
-        for (std::size_t c = 0; c < 3; ++c) d = std::max(d, std::abs(got.rgba[i + c] - want.rgba[i + c]));
+        for (std::size_t c = 0; c < 3; ++c)
+            d = std::max(d, std::abs(got.rgba[i + c] - want.rgba[i + c]));
         off += d > 2 ? 1 : 0;
         worst = std::max(worst, d);
     }
@@ -95,13 +99,14 @@ TEST(Pictures, TownhouseMatchesTheGoldenPicture) {
 TEST(Pictures, PresentRendersEveryScenePlusTheContactSheet) {
     const fs::path dir = fresh_temp_dir();
     expect_pictures(dir, {ok({"present", "--fast", "--out", "show"},
-                         "Presentation of 3 scene(s) at 400x225 in \"show\"\n"
-                         "  Wrote scene 1 \"Phối cảnh chính\" to \"show/scene_1.bmp\"\n"
-                         "  Wrote scene 2 \"Mặt đứng\" to \"show/scene_2.bmp\"\n"
-                         "  Wrote scene 3 \"Góc\" to \"show/scene_3.bmp\"\n"
-                         "  Wrote contact sheet: \"show/contact_sheet.bmp\"\n")});
+                             "Presentation of 3 scene(s) at 400x225 in \"show\"\n"
+                             "  Wrote scene 1 \"Phối cảnh chính\" to \"show/scene_1.bmp\"\n"
+                             "  Wrote scene 2 \"Mặt đứng\" to \"show/scene_2.bmp\"\n"
+                             "  Wrote scene 3 \"Góc\" to \"show/scene_3.bmp\"\n"
+                             "  Wrote contact sheet: \"show/contact_sheet.bmp\"\n")});
     std::vector<Image> scenes;
-    for (int i = 1; i <= 3; ++i) scenes.push_back(load(dir / "show" / ("scene_" + std::to_string(i) + ".bmp")));
+    for (int i = 1; i <= 3; ++i)
+        scenes.push_back(load(dir / "show" / ("scene_" + std::to_string(i) + ".bmp")));
     EXPECT_NE(scenes[0].rgba, scenes[1].rgba);
     // The sheet is exactly the composition of the pictures written (alpha aside).
     Image sheet = make_contact_sheet(scenes);
@@ -111,13 +116,18 @@ TEST(Pictures, PresentRendersEveryScenePlusTheContactSheet) {
 
 TEST(Pictures, SampleFoldersHoldTheModelAndItsPicture) {
     const fs::path dir = fresh_temp_dir();
-    expect_pictures(dir, {
-        ok({"shell-townhouse", "--out", "st"}, "Wrote shell_townhouse (.korv + beauty) to \"st\"\n"),
-        ok({"gen-villa", "--out", "gv"}, "Wrote gen_villa (.korv + beauty) to \"gv\"\n"),
-        CliCase{{"townhouse", "--out", "td"}, "Wrote townhouse demo to \"td\"\n",
+    expect_pictures(
+        dir,
+        {
+            ok({"shell-townhouse", "--out", "st"},
+               "Wrote shell_townhouse (.korv + beauty) to \"st\"\n"),
+            ok({"gen-villa", "--out", "gv"}, "Wrote gen_villa (.korv + beauty) to \"gv\"\n"),
+            CliCase{
+                {"townhouse", "--out", "td"},
+                "Wrote townhouse demo to \"td\"\n",
                 "townhouse: townhouse.obj and townhouse.gltf not written (their writers are not "
                 "built yet)\n"},
-    });
+        });
     EXPECT_EQ(load(dir / "st/shell_townhouse_beauty.bmp").width, 800);
     EXPECT_EQ(load_model(dir / "st/shell_townhouse.korv").scenes().size(), 3u);
     EXPECT_EQ(load(dir / "gv/gen_villa_beauty.bmp").height, 450);
@@ -131,16 +141,18 @@ TEST(Pictures, ImportImageLaysTheTexturedRectangle) {
     const fs::path dir = fresh_temp_dir();
     write_bytes(dir / "pic.png", encode_png_file(sample_image(200, 100, false), PngKind::kRgb));
     write_bytes(dir / "bad.png", "not a picture");
-    expect_runs(dir, {
-        ok({"import-image", "--image", "pic.png", "--out", "a.korv"},
-           "import-image 200x100 px as face 0, 2 x 1 m, uvs=1, saved to \"a.korv\"\n"),
-        ok({"import-image", "--image", "pic.png", "--image-width", "0.5", "--out", "b.korv"},
-           "import-image 200x100 px as face 0, 0.5 x 0.25 m, uvs=1, saved to \"b.korv\"\n"),
-        refused({"import-image", "--image", "bad.png", "--out", "c.korv"},
-                "import-image: could not read \"bad.png\" (PNG, JPEG, BMP, TGA or PSD)\n"),
-        refused({"import-image", "--image", "pic.png", "--image-width", "0", "--out", "c.korv"},
-                "import-image: --width must be positive\n"),
-    });
+    expect_runs(
+        dir,
+        {
+            ok({"import-image", "--image", "pic.png", "--out", "a.korv"},
+               "import-image 200x100 px as face 0, 2 x 1 m, uvs=1, saved to \"a.korv\"\n"),
+            ok({"import-image", "--image", "pic.png", "--image-width", "0.5", "--out", "b.korv"},
+               "import-image 200x100 px as face 0, 0.5 x 0.25 m, uvs=1, saved to \"b.korv\"\n"),
+            refused({"import-image", "--image", "bad.png", "--out", "c.korv"},
+                    "import-image: could not read \"bad.png\" (PNG, JPEG, BMP, TGA or PSD)\n"),
+            refused({"import-image", "--image", "pic.png", "--image-width", "0", "--out", "c.korv"},
+                    "import-image: --width must be positive\n"),
+        });
     const Document doc = load_model(dir / "a.korv");
     const Mesh& mesh = doc.root().mesh;
     ASSERT_EQ(mesh.alive_face_count(), 1u);

@@ -93,14 +93,24 @@ std::string encode_png_file(const Image& image, PngKind kind, int bit_depth) {
         for (std::int32_t x = 0; x < image.width; ++x) {
             const std::uint8_t* p = &image.rgba[image.pixel_offset(x, y)];
             switch (kind) {
-                case PngKind::kGrey: sample(p[0]); break;
-                case PngKind::kGreyAlpha: sample(p[0]), sample(p[3]); break;
-                case PngKind::kRgb: sample(p[0]), sample(p[1]), sample(p[2]); break;
-                case PngKind::kRgba: sample(p[0]), sample(p[1]), sample(p[2]), sample(p[3]); break;
+                case PngKind::kGrey:
+                    sample(p[0]);
+                    break;
+                case PngKind::kGreyAlpha:
+                    sample(p[0]), sample(p[3]);
+                    break;
+                case PngKind::kRgb:
+                    sample(p[0]), sample(p[1]), sample(p[2]);
+                    break;
+                case PngKind::kRgba:
+                    sample(p[0]), sample(p[1]), sample(p[2]), sample(p[3]);
+                    break;
                 case PngKind::kPalette: {
-                    const std::uint32_t key = (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) |
+                    const std::uint32_t key = (std::uint32_t(p[0]) << 24) |
+                                              (std::uint32_t(p[1]) << 16) |
                                               (std::uint32_t(p[2]) << 8) | p[3];
-                    auto [it, fresh] = palette_index.try_emplace(key, static_cast<std::uint8_t>(palette_index.size()));
+                    auto [it, fresh] = palette_index.try_emplace(
+                        key, static_cast<std::uint8_t>(palette_index.size()));
                     if (fresh) {
                         plte.append(reinterpret_cast<const char*>(p), 3);
                         trns.push_back(static_cast<char>(p[3]));
@@ -112,8 +122,9 @@ std::string encode_png_file(const Image& image, PngKind kind, int bit_depth) {
         }
     }
     std::string out(kPngSignature, 8);
-    chunk(out, "IHDR", ihdr(static_cast<std::uint32_t>(image.width),
-                            static_cast<std::uint32_t>(image.height), bit_depth, colour_type));
+    chunk(out, "IHDR",
+          ihdr(static_cast<std::uint32_t>(image.width), static_cast<std::uint32_t>(image.height),
+               bit_depth, colour_type));
     if (kind == PngKind::kPalette) {
         chunk(out, "PLTE", plte);
         chunk(out, "tRNS", trns);
@@ -178,8 +189,8 @@ void put_dc(BitWriter& bits, int diff) {
 
 }  // namespace
 
-std::string encode_flat_grey_jpeg(int blocks_x, int blocks_y, const std::vector<std::uint8_t>& levels,
-                                  bool progressive) {
+std::string encode_flat_grey_jpeg(int blocks_x, int blocks_y,
+                                  const std::vector<std::uint8_t>& levels, bool progressive) {
     std::string out("\xFF\xD8", 2);
     marker(out, 0xDB, std::string(1, '\0') + std::string(64, '\x01'));  // all steps 1
     std::string sof;
@@ -219,15 +230,15 @@ std::string encode_flat_grey_jpeg(int blocks_x, int blocks_y, const std::vector<
 
 std::string encode_tga(const Image& image, bool rle) {
     std::string out;
-    out.push_back('\0');                      // no id
-    out.push_back('\0');                      // no colour map
-    out.push_back(rle ? '\x0A' : '\x02');     // true colour, RLE or raw
-    out.append(5, '\0');                      // colour map spec
-    le16(out, 0), le16(out, 0);               // origin
+    out.push_back('\0');                   // no id
+    out.push_back('\0');                   // no colour map
+    out.push_back(rle ? '\x0A' : '\x02');  // true colour, RLE or raw
+    out.append(5, '\0');                   // colour map spec
+    le16(out, 0), le16(out, 0);            // origin
     le16(out, static_cast<std::uint32_t>(image.width));
     le16(out, static_cast<std::uint32_t>(image.height));
     out.push_back(rle ? 32 : 24);
-    out.push_back(rle ? '\x28' : '\x00');     // 8 alpha bits and top-down rows for RLE
+    out.push_back(rle ? '\x28' : '\x00');  // 8 alpha bits and top-down rows for RLE
     auto bgr = [&](std::int32_t x, std::int32_t y) {
         const std::uint8_t* p = &image.rgba[image.pixel_offset(x, y)];
         std::string px{static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0])};

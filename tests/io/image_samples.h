@@ -23,8 +23,8 @@ std::string png_header_only(std::uint32_t width, std::uint32_t height);
 
 // A grey JPEG of 8 x 8 blocks, each of one flat level (levels[row * blocks_x + col]),
 // baseline or progressive (a DC scan, then an AC scan of end-of-block codes).
-std::string encode_flat_grey_jpeg(int blocks_x, int blocks_y, const std::vector<std::uint8_t>& levels,
-                                  bool progressive);
+std::string encode_flat_grey_jpeg(int blocks_x, int blocks_y,
+                                  const std::vector<std::uint8_t>& levels, bool progressive);
 
 // 24-bit bottom-up TGA, or 32-bit top-down run-length TGA.
 std::string encode_tga(const Image& image, bool rle);

@@ -1,5 +1,3 @@
-#include "io/image.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "io/image.h"
 #include "tests/io/image_samples.h"
 #include "tests/support/cli_runner.h"
 
@@ -70,7 +69,8 @@ TEST(ImageBmp, HeaderPaddingAndBottomUpRowsForEveryWidthClass) {
                 EXPECT_EQ(static_cast<unsigned char>(b[start + 3 * x + 1]), p[1]);
                 EXPECT_EQ(static_cast<unsigned char>(b[start + 3 * x + 2]), p[0]);
             }
-            for (std::size_t pad = start + 3 * static_cast<std::size_t>(w); pad < start + row; ++pad)
+            for (std::size_t pad = start + 3 * static_cast<std::size_t>(w); pad < start + row;
+                 ++pad)
                 EXPECT_EQ(b[pad], '\0');
         }
         // And the decoder reads it back (alpha is not stored: opaque).
@@ -89,7 +89,8 @@ TEST(ImagePpm, HeaderThenRgbTopRowFirst) {
     EXPECT_EQ(p.substr(0, header.size()), header);
     for (std::size_t i = 0; i < 6; ++i) {
         for (std::size_t c = 0; c < 3; ++c)
-            EXPECT_EQ(static_cast<unsigned char>(p[header.size() + 3 * i + c]), image.rgba[4 * i + c]);
+            EXPECT_EQ(static_cast<unsigned char>(p[header.size() + 3 * i + c]),
+                      image.rgba[4 * i + c]);
     }
 }
 
@@ -135,11 +136,11 @@ TEST(ImageDecode, EveryPngColourTypeAndDepthArrivesAsRgba) {
         int depth;
         const char* name;
     };
-    for (const Row& row : {Row{PngKind::kGrey, 8, "grey.png"}, Row{PngKind::kGrey, 16, "grey16.png"},
-                           Row{PngKind::kGreyAlpha, 8, "grey_alpha.png"},
-                           Row{PngKind::kPalette, 8, "palette.png"}, Row{PngKind::kRgb, 8, "rgb.png"},
-                           Row{PngKind::kRgb, 16, "rgb16.png"}, Row{PngKind::kRgba, 8, "rgba.png"},
-                           Row{PngKind::kRgba, 16, "rgba16.png"}}) {
+    for (const Row& row :
+         {Row{PngKind::kGrey, 8, "grey.png"}, Row{PngKind::kGrey, 16, "grey16.png"},
+          Row{PngKind::kGreyAlpha, 8, "grey_alpha.png"}, Row{PngKind::kPalette, 8, "palette.png"},
+          Row{PngKind::kRgb, 8, "rgb.png"}, Row{PngKind::kRgb, 16, "rgb16.png"},
+          Row{PngKind::kRgba, 8, "rgba.png"}, Row{PngKind::kRgba, 16, "rgba16.png"}}) {
         SCOPED_TRACE(row.name);
         const std::string file = test::encode_png_file(source, row.kind, row.depth);
         maybe_keep_seed(row.name, file);
@@ -243,8 +244,8 @@ TEST(ContactSheet, GridFollowsTheImageCount) {
         std::size_t n;
         std::int32_t columns, rows;
     };
-    for (const Row& row : {Row{1, 2, 1}, Row{4, 2, 2}, Row{5, 3, 2}, Row{9, 3, 3}, Row{10, 4, 3},
-                           Row{17, 5, 4}}) {
+    for (const Row& row :
+         {Row{1, 2, 1}, Row{4, 2, 2}, Row{5, 3, 2}, Row{9, 3, 3}, Row{10, 4, 3}, Row{17, 5, 4}}) {
         SCOPED_TRACE(row.n);
         std::vector<Image> images(row.n, make_image(3, 2, 200, 100, 50));
         const Image sheet = make_contact_sheet(images);

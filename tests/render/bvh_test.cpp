@@ -1,10 +1,10 @@
-#include "render/bvh.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 #include <vector>
+
+#include "render/bvh.h"
 
 namespace korvan {
 namespace {
@@ -38,12 +38,14 @@ Scene random_scene(std::uint32_t seed, std::size_t n, float spread, float size) 
     Scene s;
     for (std::size_t i = 0; i < n; ++i) {
         const Vec3 c{pos(rng), pos(rng), pos(rng)};
-        s.tris.push_back({c + Vec3{off(rng), off(rng), off(rng)}, c + Vec3{off(rng), off(rng), off(rng)},
+        s.tris.push_back({c + Vec3{off(rng), off(rng), off(rng)},
+                          c + Vec3{off(rng), off(rng), off(rng)},
                           c + Vec3{off(rng), off(rng), off(rng)}});
     }
     // Some coincident copies and slivers: ties and degenerate boxes.
     for (std::size_t i = 0; i < n / 10; ++i) s.tris.push_back(s.tris[i]);
-    for (std::size_t i = 0; i < n / 20; ++i) s.tris.push_back({s.tris[i][0], s.tris[i][0], s.tris[i][1]});
+    for (std::size_t i = 0; i < n / 20; ++i)
+        s.tris.push_back({s.tris[i][0], s.tris[i][0], s.tris[i][1]});
     s.bvh.build(s.tris);
     return s;
 }
@@ -102,10 +104,11 @@ TEST(Bvh, FilteredQueriesSkipRejectedTriangles) {
     bvh.build(tris);
     const Vec3 o{0.2f, -0.3f, 0.0f}, up{0, 0, 1};
     EXPECT_FLOAT_EQ(bvh.closest_hit(o, up, 0.0f, 1e30f).t, 1.0f);
-    const RayHit beyond_first = bvh.closest_hit_if(o, up, 0.0f, 1e30f,
-                                                   [](std::uint32_t tri, float) { return tri >= 2; });
+    const RayHit beyond_first =
+        bvh.closest_hit_if(o, up, 0.0f, 1e30f, [](std::uint32_t tri, float) { return tri >= 2; });
     EXPECT_FLOAT_EQ(beyond_first.t, 2.0f);
-    EXPECT_FALSE(bvh.any_hit_if(o, up, 0.0f, 1e30f, [](std::uint32_t, float t) { return t > 5.0f; }));
+    EXPECT_FALSE(
+        bvh.any_hit_if(o, up, 0.0f, 1e30f, [](std::uint32_t, float t) { return t > 5.0f; }));
     EXPECT_FALSE(bvh.closest_hit(o, -up, 0.0f, 1e30f).hit());
     // Seen from above, the same faces are hit: triangles are two-sided.
     EXPECT_FLOAT_EQ(bvh.closest_hit(Vec3{0.2f, -0.3f, 4.0f}, -up, 0.0f, 1e30f).t, 1.0f);

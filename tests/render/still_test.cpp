@@ -1,5 +1,3 @@
-#include "render/still.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 
 #include "document/material_library.h"
 #include "document/section_plane.h"
+#include "render/still.h"
 #include "tests/support/cli_runner.h"
 
 namespace korvan {
@@ -180,9 +179,11 @@ TEST(Still, ExposureScalesBytesAndVignetteDarkensOnlyTowardsTheCorners) {
     vignetted.settings.vignette_strength = 0.35f;
     const Image dark = vignetted.render(mesh, w, h);
     EXPECT_EQ(pixel(dark, w / 2, h / 2), pixel(base, w / 2, h / 2));
-    for (auto [x, y] : {std::pair{0, 0}, std::pair{w - 1, 0}, std::pair{0, h - 1}, std::pair{w - 1, h - 1}}) {
+    for (auto [x, y] :
+         {std::pair{0, 0}, std::pair{w - 1, 0}, std::pair{0, h - 1}, std::pair{w - 1, h - 1}}) {
         const auto b = pixel(base, x, y), d = pixel(dark, x, y);
-        for (std::size_t c = 0; c < 3; ++c) EXPECT_EQ(d[c], static_cast<int>(b[c] * 0.86f)) << x << "," << y;
+        for (std::size_t c = 0; c < 3; ++c)
+            EXPECT_EQ(d[c], static_cast<int>(b[c] * 0.86f)) << x << "," << y;
     }
     // Without the beauty lighting the vignette pass does not run.
     Fixture plain = vignetted;
@@ -244,7 +245,8 @@ TEST(Still, TexturesFollowStoredCornerUvsTopRowFirst) {
 
 TEST(Still, SupersamplingAveragesBlocksOfTheBigRender) {
     Image big = make_image(6, 3, 0, 0, 0);
-    for (std::size_t i = 0; i < big.rgba.size(); ++i) big.rgba[i] = static_cast<std::uint8_t>(i * 7);
+    for (std::size_t i = 0; i < big.rgba.size(); ++i)
+        big.rgba[i] = static_cast<std::uint8_t>(i * 7);
     const Image small = downsample_box(big, 3);
     ASSERT_EQ(small.width, 2);
     ASSERT_EQ(small.height, 1);
@@ -252,7 +254,8 @@ TEST(Still, SupersamplingAveragesBlocksOfTheBigRender) {
         for (std::size_t c = 0; c < 4; ++c) {
             int sum = 0;
             for (std::int32_t dy = 0; dy < 3; ++dy)
-                for (std::int32_t dx = 0; dx < 3; ++dx) sum += big.rgba[big.pixel_offset(3 * x + dx, dy) + c];
+                for (std::int32_t dx = 0; dx < 3; ++dx)
+                    sum += big.rgba[big.pixel_offset(3 * x + dx, dy) + c];
             EXPECT_EQ(small.rgba[small.pixel_offset(x, 0) + c], sum / 9);
         }
     }
