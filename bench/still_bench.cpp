@@ -5,15 +5,17 @@
 //                    comparison only (Embree is never linked into the program);
 //   BM_RenderScene   the whole render (rays, shading, passes) on a built scene;
 //   BM_BuildScene    flattening, triangulation and the hierarchy build.
-// Set KORVAN_BENCH_SPHERE=path to also write the sphere as a .korv file, so the `still` verb
-// can be timed on it in fresh processes.
+// Set KORVAN_BENCH_SPHERE=dir to also write the sphere with each view as its first scene
+// (sphere_framing.korv, sphere_close.korv), so the `still` verb can be timed on it.
 
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "document/document.h"
@@ -29,7 +31,7 @@
 namespace korvan {
 namespace {
 
-constexpr int kSlices = 250, kStacks = 201;  // 2 x 250 x 200 = 100,000 triangles
+constexpr int kSlices = 250, kStacks = 202;  // 2 x 250 pole fans + 2 x 250 x 199 = 100,000
 constexpr std::int32_t kWidth = 800, kHeight = 450;
 
 Vec3 sphere_point(int stack, int slice) {
@@ -74,12 +76,27 @@ struct Fixture {
     RenderScene scene = build_render_scene(doc);
     Camera framing = default_framing(doc);
     Camera close;
+    void write_views(const std::filesystem::path& dir) const;
     Fixture() {
         close.eye = {0.0f, -1.8f, 0.2f};
         close.target = {0.0f, 0.0f, 0.0f};
-        if (const char* path = std::getenv("KORVAN_BENCH_SPHERE")) io::write_document(path, doc);
+        if (const char* dir = std::getenv("KORVAN_BENCH_SPHERE")) write_views(dir);
     }
 };
+
+// The sphere with its first scene looking through each camera, for timing the verb.
+void Fixture::write_views(const std::filesystem::path& dir) const {
+    for (const auto& [name, camera] :
+         {std::pair{"sphere_framing.korv", framing}, std::pair{"sphere_close.korv", close}}) {
+        Document copy = doc;
+        Scene view;
+        view.name = "view";
+        view.eye = camera.eye, view.target = camera.target, view.up = camera.up;
+        view.fov_deg = camera.fov_deg;
+        copy.scenes().push_back(view);
+        io::write_document(dir / name, copy);
+    }
+}
 
 const Fixture& fixture() {
     static const Fixture f;
