@@ -233,7 +233,7 @@ constexpr VerbSpec kVerbs[] = {
      "[--in file.korv] [--out file.bmp] [--size WxH] [--edges] [--ssaa N] [--vignette] "
      "[--vignette-strength 0..1] [--exposure 0.05..8] [--no-dims]",
      "one shaded beauty image (render_beauty; 800x450 unless --size), camera of the first\n"
-     "scene; --out defaults to the directory korvan_out\n"
+     "scene; --out defaults to the directory korvan_out; a path ending in .png gets a PNG\n"
      "\"No faces to render\" (exit 1, nothing written) for an empty root mesh",
      run_still},
     {"export-bmp", kSampleModel,
