@@ -59,7 +59,11 @@ bool make_folder(const VerbCall& call, const std::filesystem::path& dir) {
 bool write_session(const Document& doc, const std::filesystem::path& path) {
     std::error_code ec;
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-    if (ec || !io::write_document(path, doc)) {
+    if (ec) {
+        write_err("Failed to write Session " + quoted_path(path) + ": " + ec.message() + '\n');
+        return false;
+    }
+    if (!io::write_document(path, doc)) {
         write_err("Failed to write Session " + quoted_path(path) + platform::write_error_suffix() +
                   '\n');
         return false;

@@ -76,7 +76,7 @@ TEST(SampleVerbs, RefusalsAndUnbuiltFormsWriteNothing) {
     const fs::path dir = fresh_temp_dir();
     std::ofstream(dir / "blocker") << "a file where a folder should be";
     expect_runs(dir, {refused({"gen-townhouse", "--out", "blocker/house.korv"},
-                              "Failed to write Session \"blocker/house.korv\"\n"),
+                              "Failed to write Session \"blocker/house.korv\": Not a directory\n"),
                       refused({"gen-townhouse", "--out", "blocker/folder"},
                               "gen-townhouse: could not create the folder \"blocker/folder\": Not "
                               "a directory\n")});
