@@ -30,6 +30,7 @@ struct Box {
         max = {std::max(max.x, p.x), std::max(max.y, p.y), std::max(max.z, p.z)};
     }
     void grow(const Box& b) {
+        if (b.empty()) return;  // an empty bin's inverted corners would swallow everything
         grow(b.min);
         grow(b.max);
     }
