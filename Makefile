@@ -6,9 +6,10 @@ BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz clean
+.PHONY: all deps configure build run test install test-sanitize bench fuzz fuzz-update clean
 
 all: build
 
@@ -30,6 +31,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# bin/korvan_cli, share/korvan/assets, the manual page and the shell completions under PREFIX.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVAN_SANITIZE=ON $(CMAKE_FLAGS)
@@ -55,6 +60,15 @@ fuzz: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  $(FUZZ_BUILD)/image_decode_fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_BUILD)/image- $(FUZZ_BUILD)/image_corpus fuzz/corpus/image
+
+# The update manifest fuzzer, the same way, on its own seeds plus what earlier runs found.
+fuzz-update: deps
+	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target update_manifest_fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus-update
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  $(FUZZ_BUILD)/update_manifest_fuzz -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-update fuzz/corpus/update_manifest
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "cli/version.h"
 #include "io/json.h"
 
 namespace korvan::cli {
@@ -95,7 +96,9 @@ std::string initialize_result(const JsonValue* params) {
                                          : kDefaultProtocolVersion;
     std::string out = R"({"protocolVersion":)";
     io::append_json_quoted(out, version);
-    out.append(R"(,"capabilities":{"tools":{}},"serverInfo":{"name":"korvan","version":"1.1.0"})");
+    out.append(R"(,"capabilities":{"tools":{}},"serverInfo":{"name":"korvan","version":)");
+    io::append_json_quoted(out, kProgramVersion);
+    out.append("}");
     out.append(R"(,"instructions":)");
     io::append_json_quoted(out, kInstructions);
     out.append("}");

@@ -133,6 +133,12 @@ Outcome apply(ValueKind kind, const Slot& slot, std::string_view text, Options& 
     return Outcome::kRefused;
 }
 
+// "--name" or "-x": what a user means as an option. A negative number ("-1.5") is a value.
+bool looks_like_option(std::string_view arg) {
+    if (arg.starts_with("--")) return arg.size() > 2;
+    return arg.size() > 1 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9') && arg[1] != '.';
+}
+
 // "--vector must be X,Y,Z ..." becomes "--vector requires X,Y,Z ...": the same shape, said
 // about a value that is missing rather than wrong.
 std::string requires_sentence(std::string_view message) {
@@ -148,9 +154,13 @@ std::string requires_sentence(std::string_view message) {
 
 OptionParseResult parse_options(int argc, char** argv, std::string_view verb,
                                 bool accepts_bare_file, Options& options) {
+    OptionParseResult result;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (const OptionRow* row = find_option(arg)) {
+        const OptionRow* row = find_option(arg);
+        if (!row || reading_for(*row, verb).kind == ValueKind::kNone) {
+            if (looks_like_option(arg)) result.unknown.push_back(arg);
+        } else {
             const OptionReading reading = reading_for(*row, verb);
             if (reading.kind == ValueKind::kFlag) {
                 options.*std::get<bool Options::*>(*reading.slot) = true;
@@ -177,7 +187,7 @@ OptionParseResult parse_options(int argc, char** argv, std::string_view verb,
             options.in = arg;
         }
     }
-    return {};
+    return result;
 }
 
 }  // namespace korvan::cli

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/options.h"
 
@@ -10,6 +11,9 @@ namespace korvan::cli {
 struct OptionParseResult {
     bool ok = true;
     std::string message;  // the refused option's sentence, without the line feed; empty when ok
+    // Arguments shaped like options ("--x", "-x") that name no option of the verb, in order.
+    // They are ignored; the caller may warn about them.
+    std::vector<std::string_view> unknown = {};
 };
 
 // The common option loop over argv[2..]: exact, case-sensitive names from the option table,

@@ -40,6 +40,7 @@ constexpr std::string_view kSoftCurves[] = {"linear", "smooth", "sharp", "consta
 constexpr std::string_view kSoftMetrics[] = {"surface", "space"};
 constexpr std::string_view kRoadSides[] = {"both", "left", "right", "none"};
 constexpr std::string_view kScreenDirs[] = {"horizontal", "vertical"};
+constexpr std::string_view kBooleanEngines[] = {"bsp", "exact"};
 constexpr std::string_view kStairShapes[] = {"straight", "l", "u"};
 constexpr std::string_view kStringers[] = {"sawtooth", "housed", "mixed", "none"};
 constexpr std::string_view kProfileCategories[] = {"trim", "structural", "rainwater"};
@@ -321,6 +322,7 @@ constexpr OptionRow kOptions[] = {
     {"--screen-dir", K::kChoice, "--screen-dir must be horizontal|vertical",
      choice<&O::screen_dir>(kScreenDirs)},
     {"--op", K::kText, "", &O::op},
+    {"--engine", K::kChoice, "--engine must be bsp|exact", choice<&O::engine>(kBooleanEngines)},
     {"--image-width", K::kFloat, "--image-width must be a float", &O::image_width},
 
     // Site planning.

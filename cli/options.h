@@ -46,6 +46,7 @@ enum class SoftCurve : std::uint8_t { kLinear, kSmooth, kSharp, kConstant };
 enum class SoftMetric : std::uint8_t { kSurface, kSpace };
 enum class RoadSides : std::uint8_t { kBoth, kLeft, kRight, kNone };
 enum class ScreenDir : std::uint8_t { kHorizontal, kVertical };
+enum class BooleanEngineChoice : std::uint8_t { kBsp, kExact };
 enum class StairShape : std::uint8_t { kStraight, kL, kU };
 enum class Stringers : std::uint8_t { kSawtooth, kHoused, kMixed, kNone };
 enum class ProfileCategory : std::uint8_t { kTrim, kStructural, kRainwater };
@@ -281,6 +282,7 @@ struct Options {
     bool rail_stair = false;
     ScreenDir screen_dir = ScreenDir::kHorizontal;
     std::string op;  // mesh-boolean checks the word itself
+    BooleanEngineChoice engine = BooleanEngineChoice::kBsp;
     Given<float> image_width;
 
     // Site planning.

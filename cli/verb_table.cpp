@@ -8,12 +8,16 @@
 #include "cli/verbs/document_verbs.h"
 #include "cli/verbs/edge_edits.h"
 #include "cli/verbs/face_edits.h"
+#include "cli/verbs/local_topology.h"
 #include "cli/verbs/materials.h"
 #include "cli/verbs/mesh_queries.h"
 #include "cli/verbs/model_files.h"
 #include "cli/verbs/modelling.h"
 #include "cli/verbs/pictures.h"
 #include "cli/verbs/sample_verbs.h"
+#include "cli/verbs/shaping.h"
+#include "cli/verbs/solid_tools.h"
+#include "cli/verbs/update_verbs.h"
 
 namespace korvan::cli {
 namespace {
@@ -33,21 +37,21 @@ constexpr VerbSpec kVerbs[] = {
      "make a release key pair (ECDSA P-256): the private half as 192 hex digits (X,Y,d), the\n"
      "public half as 128 hex digits (X,Y), which is also printed (generate_key_pair)\n"
      "never overwrites an existing private key file; refuses one file for both halves; exit 1",
-     nullptr, run_argv_not_built},
+     nullptr, run_update_keygen},
     {"update-sign", kOwnArgs | kRequiresOut,
      "--installer FILE --version V --url URL --key PRIVATE_FILE --out DIR "
      "[--notes TEXT | --notes-file FILE] [--allow-insecure-url]",
      "write latest.json and latest.json.sig for an installer into DIR (sign_manifest), then\n"
      "read both back and evaluate() them as an installed copy would; a failed self-check\n"
      "removes both files (\"Do NOT publish\"); every refusal exits 1 with nothing left behind",
-     nullptr, run_argv_not_built},
+     nullptr, run_update_sign},
     {"update-verify", kOwnArgs,
      "--manifest FILE --sig FILE [--public-key HEX | --public-key-file FILE] [--running V] "
      "[--allow-insecure-url]",
      "run an installed copy's decision (evaluate) on a manifest and its signature; the key\n"
      "defaults to the build's release key, --running to 0.0.0\n"
      "exit 0 for the verdicts Newer and UpToDate, 1 for Invalid",
-     nullptr, run_argv_not_built},
+     nullptr, run_update_verify},
     {"mcp", kOwnArgs, "",
      "Model Context Protocol server over standard input and output (JSON-RPC 2.0, one message\n"
      "per line): korvan_help returns this text, korvan_run runs one verb as a child process",
@@ -101,7 +105,7 @@ constexpr VerbSpec kVerbs[] = {
      "stair generator: picks riser count, riser and going to the stair rules of TCVN 4451 and\n"
      "QCVN 04-1 (solve_stair; default rise 3.3 m), then builds the stair; --solve-only prints\n"
      "the solution and writes nothing; no code-legal stair: the reason on stderr, exit 2",
-     run_not_built},
+     run_gen_stair},
     {"gen-wall", 0,
      "--wall-path POINTS [--wall-closed] [--wall-height H] [--wall-thickness T] "
      "[--wall-style NAME] [--wall-justify left|center|right] [--wall-door DOOR] "
@@ -283,7 +287,7 @@ constexpr VerbSpec kVerbs[] = {
      "defects of every mesh, group and definition by class (inspect_document): degenerate,\n"
      "non-planar, duplicate and internal faces, stray and naked edges, non-manifold vertices,\n"
      "reversed faces; 12 ids per class unless --ids; a report, not a gate: exit 0",
-     run_not_built},
+     run_mesh_check},
     {"faces-alive", kModelQuery, "[file.korv | --in file.korv]",
      "count=N, then faces= every alive face (Mesh::alive_faces)", run_faces_by_state},
     {"faces-visible", kModelQuery, "[file.korv | --in file.korv]",
@@ -544,11 +548,12 @@ constexpr VerbSpec kVerbs[] = {
      run_mesh_repair},
     {"mesh-boolean", kModelEdit,
      "[file.korv | --in file.korv] --op union|subtract|intersect --src other.korv "
-     "--out file.korv",
+     "[--engine bsp|exact] --out file.korv",
      "solid boolean of the root mesh with --src's (csg_union, csg_subtract, csg_intersect);\n"
+     "--engine exact computes it by exact corefinement instead of the BSP (the default);\n"
      "both must be closed solids, else exit 2 naming the open one and its naked edges;\n"
      "an empty result is exit 2 with nothing written",
-     run_not_built},
+     run_mesh_boolean},
     {"mesh-merge", kModelEdit,
      "[file.korv | --in file.korv] --src other.korv [--translate X,Y,Z] --out file.korv",
      "append --src's root mesh, optionally moved (MergeMeshCommand, Mesh::merge_mesh)",
@@ -621,37 +626,37 @@ constexpr VerbSpec kVerbs[] = {
      "[file.korv | --in file.korv] --edge E [--tolerance T] --out file.korv",
      "flip the diagonal of two triangles (turn_edge, TurnEdgeCommand); prints linked=N;\n"
      "refuses invalid-edge, naked-edge, not-triangles, non-planar, non-convex, duplicate-edge",
-     run_not_built},
+     run_turn_edge},
     {"edge-collapse", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --edge E [--target midpoint|first|second] --out file.korv",
      "contract an edge under the link condition (collapse_edge, CollapseEdgeCommand); prints\n"
      "linked=N; refuses link-condition, boundary-pinch, too-few-vertices and the like",
-     run_not_built},
+     run_edge_collapse},
     {"edge-dissolve", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --edge E [--tolerance T] --out file.korv",
      "merge the two coplanar faces across an edge (dissolve_edge, DissolveEdgeCommand); prints\n"
      "linked=N; refuses naked-edge, not-coplanar, shared-twice",
-     run_not_built},
+     run_edge_dissolve},
     {"edge-split-welded", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --edge E [--t T] --out file.korv",
      "split an edge without opening a seam (split_edge_welded, SplitEdgeWeldedCommand); prints\n"
      "linked=N; refuses a dead or zero-length edge and t outside (0,1)",
-     run_not_built},
+     run_edge_split_welded},
     {"make-planar", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --faces N0,N1,... --out file.korv",
      "project each listed face onto its least-squares plane (make_planar, MakePlanarCommand);\n"
      "reports the worst deviation before and after",
-     run_not_built},
+     run_make_planar},
     {"weld-verts", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --verts N0,N1,... [--tolerance T] --out file.korv",
      "weld only the listed vertices within --tolerance (weld_selected_vertices); when no two\n"
      "were close: \"weld-verts merged nothing: ...\" (not weld-vertices, which welds them all)",
-     run_not_built},
+     run_weld_verts},
     {"split-vertex", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --vertex V [--faces N0,N1,...] --out file.korv",
      "pull a shared vertex apart (split_vertex, SplitVertexCommand): the listed faces get a\n"
      "copy, or without --faces every fan face after the first; refuses the whole fan",
-     run_not_built},
+     run_split_vertex},
     {"chamfer-edges", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --edge-ids N0,N1,... [--setback S] --out file.korv",
      "chamfer the listed edges in one pass (ChamferEdgesCommand, --setback default 0.02 m)",
@@ -686,7 +691,7 @@ constexpr VerbSpec kVerbs[] = {
      "bend, taper, twist, shear, radial-twist or radial-bend the selection in a frame fitted\n"
      "to it (deform_faces); \"deform requires --kind\", \"deform requires --amount\";\n"
      "\"deform: the selection has no bounding box to fit a frame to\" (exit 1)",
-     run_not_built},
+     run_deform},
     {"soft-move", kBareFile,
      "[file.korv | --in file.korv] --verts N0,N1,...|--faces N0,N1,... --soft-delta X,Y,Z "
      "[--soft-radius F] [--soft-curve linear|smooth|sharp|constant] [--soft-metric surface|space] "
@@ -694,7 +699,7 @@ constexpr VerbSpec kVerbs[] = {
      "move handle vertices by --soft-delta and drag their neighbourhood, weighted by distance\n"
      "along the surface or in space (SoftMoveVerticesCommand); no handles or a refused field:\n"
      "exit 1; a zero delta is not a refusal; writes only with --out",
-     run_not_built},
+     run_soft_move},
     {"shape-bend", kRequiresOut | kBareFile,
      "[file.korv | --in file.korv] --path \"X,Y,Z X,Y,Z ...\" --out file.korv",
      "bend the selection so a straight reference line follows the drawn --path\n"

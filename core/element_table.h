@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/change_tracking.h"
+#include "platform/huge_pages.h"
 
 // A Mesh element table: a growable array of plain records cut into blocks of 64 elements,
 // one 32-bit stamp per block. Every write through write()/append() stamps the block with the
@@ -124,7 +125,8 @@ private:
     void before_replace_all();
     void release_observers();
 
-    std::vector<T> items_;
+    // Big tables live on huge pages: a million-face mesh holds hundreds of megabytes here.
+    std::vector<T, platform::BigAllocator<T>> items_;
     std::vector<std::uint32_t> stamps_;
     std::uint32_t latest_stamp_ = 0;
     TableJournal<T>* journals_ = nullptr;

@@ -220,6 +220,8 @@ class Document {
     // tags are dropped with their subtrees; node materials paint material-0 faces.
     // root_mesh, when given, stands in for the root node's own mesh.
     Mesh flatten_world(const Mesh* root_mesh = nullptr) const;
+    // The number of faces flatten_world would give, counted without building it.
+    std::uint64_t count_world_faces(const Mesh* root_mesh = nullptr) const;
     // Alive faces whose layer id equals tag, over the own meshes of every node (definition
     // meshes are not counted).
     std::uint64_t count_faces_with_tag(std::int32_t tag) const;

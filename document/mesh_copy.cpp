@@ -39,6 +39,27 @@ bool mesh_has_content(const Mesh& mesh) {
     return false;
 }
 
+std::uint64_t count_appendable_faces(const Mesh& src) {
+    const auto vertices = src.vertices();
+    const auto half_edges = src.half_edges();
+    std::uint64_t count = 0;
+    std::vector<HalfEdgeId> ring;
+    for (FaceId f = 0; f < src.faces().size(); ++f) {
+        if (!src.faces()[f].alive || !ring_of(src, f, ring)) continue;
+        // The same refusals as add_ngon over the copied corners: copies of distinct source
+        // vertices stay distinct, so comparing source ids is enough.
+        const std::size_t n = ring.size();
+        bool usable = n >= 3;
+        for (std::size_t i = 0; usable && i < n; ++i) {
+            const VertexId v = half_edges[ring[i]].origin;
+            const VertexId next = half_edges[ring[(i + 1) % n]].origin;
+            usable = v < vertices.size() && v != next;
+        }
+        count += usable ? 1 : 0;
+    }
+    return count;
+}
+
 std::uint64_t append_transformed(Mesh& dst, const Mesh& src, const Mat4& t, std::int32_t paint) {
     const auto src_vertices = src.vertices();
     const auto src_half_edges = src.half_edges();

@@ -23,6 +23,10 @@ bool mesh_has_content(const Mesh& mesh);
 std::uint64_t append_transformed(Mesh& dst, const Mesh& src, const Mat4& t,
                                  std::int32_t paint = -1);
 
+// The number of faces append_transformed would append from src: alive faces whose ring is
+// intact and would make a valid n-gon.
+std::uint64_t count_appendable_faces(const Mesh& src);
+
 // Reverses the ring of every alive face (next and prev swap; origins, twins and edges stay)
 // and recomputes its normal; applying it twice restores the mesh. Returns the number of
 // faces reversed; faces with broken rings are left alone.

@@ -33,6 +33,10 @@ JsonValue JsonValue::make_string(std::string text) {
     return v;
 }
 
+JsonValue JsonValue::make_array() { return make_array(std::vector<JsonValue>{}); }
+
+JsonValue JsonValue::make_object() { return make_object(std::vector<JsonMember>{}); }
+
 JsonValue JsonValue::make_array(std::vector<JsonValue> items) {
     JsonValue v;
     v.type_ = JsonType::kArray;

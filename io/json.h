@@ -19,9 +19,13 @@ class JsonValue {
     static JsonValue make_bool(bool value);
     static JsonValue make_number(double value);
     static JsonValue make_string(std::string text);
-    static JsonValue make_array(std::vector<JsonValue> items = {});
+    // Empty containers have their own overloads: a "= {}" default argument would need the
+    // member type complete inside this class, which clang refuses.
+    static JsonValue make_array();
+    static JsonValue make_array(std::vector<JsonValue> items);
     // Sorts the members by name; of two with the same name the later one is kept.
-    static JsonValue make_object(std::vector<JsonMember> members = {});
+    static JsonValue make_object();
+    static JsonValue make_object(std::vector<JsonMember> members);
 
     JsonType type() const { return type_; }
     bool is_null() const { return type_ == JsonType::kNull; }

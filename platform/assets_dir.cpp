@@ -16,8 +16,8 @@ constexpr std::size_t kMaxAssetsEnvLength = 1040;
 
 std::vector<std::filesystem::path> assets_dir_candidates() {
     std::vector<std::filesystem::path> out;
-    if (auto env = env_var("KORVAN_ASSETS_DIR"); env && !env->empty() &&
-                                                 env->size() < kMaxAssetsEnvLength) {
+    if (auto env = env_var("KORVAN_ASSETS_DIR");
+        env && !env->empty() && env->size() < kMaxAssetsEnvLength) {
         out.emplace_back(*env);
     }
     if (auto exe = executable_path(); !exe.empty()) {

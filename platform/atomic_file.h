@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,16 @@ namespace korvan::platform {
 // Writes data to path atomically. On failure returns false and sets last_write_error().
 bool write_file_atomic(const std::filesystem::path& path, std::string_view data);
 
+// For files that must not follow the usual rules: secrets get an explicit mode from the
+// moment they exist (the temporary already has it), and a file that must never replace
+// another fails with "File exists" at the final rename, with nothing changed.
+struct WriteOptions {
+    std::optional<unsigned> mode;  // permission bits, e.g. 0600; default: as described above
+    bool keep_existing = false;    // refuse to replace an existing target
+};
+bool write_file_atomic(const std::filesystem::path& path, std::string_view data,
+                       const WriteOptions& options);
+
 // The cause of the calling thread's last failed write, as the system words it ("No space
 // left on device", "Permission denied", ...); empty after a success.
 const std::string& last_write_error();
@@ -25,7 +36,7 @@ const std::string& last_write_error();
 // For writers that produce their output piece by piece (large exports): open, append, then
 // commit. Destroying an uncommitted file removes the temporary and leaves the target alone.
 class AtomicFile {
-public:
+  public:
     AtomicFile() = default;
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
@@ -33,6 +44,7 @@ public:
 
     // Creates the temporary beside path. False (and last_write_error()) on failure.
     bool open(const std::filesystem::path& path);
+    bool open(const std::filesystem::path& path, const WriteOptions& options);
     // Appends bytes; once a write has failed every later call returns false.
     bool write(std::string_view data);
     // Flushes, renames over the target and flushes the folder. Only the first call acts.
@@ -41,10 +53,11 @@ public:
     void abort();
     bool is_open() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_ = -1;
     bool failed_ = false;
     unsigned mode_ = 0;
+    bool keep_existing_ = false;
     std::filesystem::path target_;  // after following symbolic links
     std::filesystem::path temp_;
 };

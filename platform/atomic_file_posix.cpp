@@ -93,6 +93,22 @@ bool sync_folder(const std::filesystem::path& folder) {
     return ok;
 }
 
+// Renames temp over target; with keep_existing only when target does not exist, decided by
+// the kernel in the same step so no other writer can slip in between.
+bool move_into_place(const std::filesystem::path& temp, const std::filesystem::path& target,
+                     bool keep_existing) {
+    if (!keep_existing) return ::rename(temp.c_str(), target.c_str()) == 0;
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without the no-replace rename: a hard link fails the same way on an
+    // existing target, then the temporary name goes.
+    if (::link(temp.c_str(), target.c_str()) != 0) return false;
+    ::unlink(temp.c_str());
+    return true;
+}
+
 }  // namespace
 
 const std::string& last_write_error() { return t_last_error; }
@@ -103,18 +119,25 @@ std::string write_error_suffix() {
 
 AtomicFile::~AtomicFile() { abort(); }
 
-bool AtomicFile::open(const std::filesystem::path& path) {
+bool AtomicFile::open(const std::filesystem::path& path) { return open(path, WriteOptions{}); }
+
+bool AtomicFile::open(const std::filesystem::path& path, const WriteOptions& options) {
     abort();
     t_last_error.clear();
     t_write_count = 0;
     failed_ = false;
+    keep_existing_ = options.keep_existing;
     target_ = resolve_links(path);
 
     struct stat old {};
-    mode_ = ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : new_file_mode();
+    if (options.mode) {
+        mode_ = *options.mode & 07777;
+    } else {
+        mode_ = ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : new_file_mode();
+    }
 
-    std::string name = (folder_of(target_) / ("." + target_.filename().string() + ".XXXXXX"))
-                           .string();
+    std::string name =
+        (folder_of(target_) / ("." + target_.filename().string() + ".XXXXXX")).string();
     if (injected(WriteStep::kOpen)) {
         set_error_from_errno(errno);
         return false;
@@ -172,7 +195,7 @@ bool AtomicFile::commit() {
         return false;
     }
     fd_ = -1;
-    if (injected(WriteStep::kRename) || ::rename(temp_.c_str(), target_.c_str()) != 0) {
+    if (injected(WriteStep::kRename) || !move_into_place(temp_, target_, keep_existing_)) {
         set_error_from_errno(errno);
         abort();
         return false;
@@ -202,6 +225,12 @@ void AtomicFile::abort() {
 bool write_file_atomic(const std::filesystem::path& path, std::string_view data) {
     AtomicFile file;
     return file.open(path) && file.write(data) && file.commit();
+}
+
+bool write_file_atomic(const std::filesystem::path& path, std::string_view data,
+                       const WriteOptions& options) {
+    AtomicFile file;
+    return file.open(path, options) && file.write(data) && file.commit();
 }
 
 namespace testing {

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libstb-dev libtbb-dev
-          libssl-dev ccache python3 nodejs npm
+          libssl-dev openssl libcgal-dev ccache python3 nodejs npm zsh fish
           libembree-dev)
 
 missing=()

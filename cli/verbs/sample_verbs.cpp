@@ -77,27 +77,6 @@ void note_missing_files(const VerbCall& call, std::string_view what) {
     write_err(std::string(call.verb) + ": " + std::string(what) + '\n');
 }
 
-// Writes a generated model by the --out rules shared by the four generator verbs: a .korv
-// path gets the native file, any other path that is not an OBJ file is a folder receiving
-// the native file and the beauty image. The OBJ form needs the OBJ writer and answers "not
-// built yet" before anything is written.
-int write_sample(const VerbCall& call, const Document& doc) {
-    const std::filesystem::path& out = call.options.out.value;
-    if (has_extension(out, ".obj")) return run_not_built(call);
-    if (has_extension(out, ".korv")) {
-        if (!write_session(doc, out)) return kExitFailure;
-        write_out("Wrote Session " + quoted_path(out) + '\n');
-        return kExitOk;
-    }
-    std::string name(call.verb);
-    for (char& c : name) c = c == '-' ? '_' : c;
-    if (!make_folder(call, out)) return kExitFailure;
-    if (!write_session(doc, out / (name + ".korv"))) return kExitFailure;
-    if (!write_model_beauty(call.verb, doc, out / (name + "_beauty.bmp"))) return kExitFailure;
-    write_out("Wrote " + name + " (.korv + beauty) to " + quoted_path(out) + '\n');
-    return kExitOk;
-}
-
 // The size options both generators share; the defaults differ per building.
 template <class Params>
 Params with_size_options(Params params, const Options& o) {
@@ -138,6 +117,27 @@ std::string missing_definition(std::string_view id) {
 }
 
 }  // namespace
+
+// Writes a generated model by the --out rules shared by the four generator verbs: a .korv
+// path gets the native file, any other path that is not an OBJ file is a folder receiving
+// the native file and the beauty image. The OBJ form needs the OBJ writer and answers "not
+// built yet" before anything is written.
+int write_sample(const VerbCall& call, const Document& doc) {
+    const std::filesystem::path& out = call.options.out.value;
+    if (has_extension(out, ".obj")) return run_not_built(call);
+    if (has_extension(out, ".korv")) {
+        if (!write_session(doc, out)) return kExitFailure;
+        write_out("Wrote Session " + quoted_path(out) + '\n');
+        return kExitOk;
+    }
+    std::string name(call.verb);
+    for (char& c : name) c = c == '-' ? '_' : c;
+    if (!make_folder(call, out)) return kExitFailure;
+    if (!write_session(doc, out / (name + ".korv"))) return kExitFailure;
+    if (!write_model_beauty(call.verb, doc, out / (name + "_beauty.bmp"))) return kExitFailure;
+    write_out("Wrote " + name + " (.korv + beauty) to " + quoted_path(out) + '\n');
+    return kExitOk;
+}
 
 int run_townhouse_generator(const VerbCall& call) {
     const TownhouseSpec params = townhouse_params(call);

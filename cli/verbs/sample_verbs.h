@@ -2,7 +2,15 @@
 
 #include "cli/verb_table.h"
 
+namespace korvan {
+class Document;
+}
+
 namespace korvan::cli {
+
+// Writes a generated model by the --out rules of the generator verbs (the model is named by
+// the verb); prints what it wrote or why it failed and returns the exit code.
+int write_sample(const VerbCall& call, const Document& doc);
 
 // shell-townhouse and gen-townhouse: the townhouse by the verb's parameters, written by --out.
 int run_townhouse_generator(const VerbCall& call);

@@ -14,6 +14,7 @@ namespace {
 struct Parsed {
     OptionParseResult result;
     Options options;
+    std::string unknown;  // result.unknown joined by blanks (the views die with the argv)
 };
 
 // Runs the loop over "korvan_cli <verb> <args...>".
@@ -25,6 +26,9 @@ Parsed parse(std::string_view verb, std::vector<std::string> args, bool bare_fil
     argv.push_back(nullptr);
     Parsed p;
     p.result = parse_options(static_cast<int>(all.size()), argv.data(), verb, bare_file, p.options);
+    for (std::string_view u : p.result.unknown)
+        p.unknown.append(p.unknown.empty() ? "" : " ").append(u);
+    p.result.unknown.clear();
     return p;
 }
 
@@ -202,23 +206,26 @@ TEST(OptionParse, SomeNamesReadDifferentlyPerVerb) {
 }
 
 TEST(OptionParse, BareFileBecomesInOnlyForBareFileVerbsAndOnlyOnce) {
+    // `unknown`: the arguments reported back as unknown options, blank-separated.
     const struct {
         std::vector<std::string> args;
         bool bare_file;
         const char* in;
+        const char* unknown = "";
     } cases[] = {
         {{"house.korv"}, true, "house.korv"},
         {{"house.korv"}, false, ""},
         {{"--in", "a.korv", "b.korv"}, true, "a.korv"},
         {{"a.korv", "b.korv"}, true, "a.korv"},
-        {{"a.korv", "--in", "b.korv"}, true, "b.korv"},  // --in itself still wins later
-        {{"--bogus", "file.korv"}, true, "file.korv"},   // unknown option, then a word
-        {{"--bogus", "file.korv"}, false, ""},
-        {{"-x"}, true, ""},
+        {{"a.korv", "--in", "b.korv"}, true, "b.korv"},            // --in itself still wins later
+        {{"--bogus", "file.korv"}, true, "file.korv", "--bogus"},  // unknown option, then a word
+        {{"--bogus", "file.korv"}, false, "", "--bogus"},
+        {{"-x"}, true, "", "-x"},
         {{""}, true, ""},
-        {{"--Face", "3"}, true, "3"},  // names are case-sensitive
-        {{"--face=3"}, true, ""},      // no --name=value form
-        {{"--dist", "1"}, true, "1"},  // no abbreviations
+        {{"--Face", "3"}, true, "3", "--Face"},                        // names are case-sensitive
+        {{"--face=3"}, true, "", "--face=3"},                          // no --name=value form
+        {{"--dist", "1"}, true, "1", "--dist"},                        // no abbreviations
+        {{"--material", "2", "-1.5", "--"}, true, "2", "--material"},  // not a stats option
     };
     for (const auto& c : cases) {
         std::string trace;
@@ -228,6 +235,7 @@ TEST(OptionParse, BareFileBecomesInOnlyForBareFileVerbsAndOnlyOnce) {
         ASSERT_TRUE(p.result.ok);
         EXPECT_EQ(p.options.in, c.in);
         EXPECT_FALSE(p.options.face.given);
+        EXPECT_EQ(p.unknown, c.unknown);
     }
 }
 

@@ -46,6 +46,7 @@ TEST(FlattenWorld, HiddenNodesAndTagsDropWholeSubtrees) {
         outer->visible = row.outer_visible;
         doc.set_tag_visible(outer_tag, row.outer_tag_visible);
         EXPECT_EQ(doc.flatten_world().alive_face_count(), row.faces);
+        EXPECT_EQ(doc.count_world_faces(), row.faces);
     }
 }
 
@@ -100,6 +101,7 @@ TEST(FlattenWorld, MeshChoiceFollowsTheDefinitionAndTheReplacement) {
 
     const Mesh replacement = cube({}, 2.0f);
     EXPECT_EQ(doc.flatten_world(&replacement).alive_face_count(), 6u + 1u);
+    EXPECT_EQ(doc.count_world_faces(&replacement), 6u + 1u);
 }
 
 TEST(FlattenWorld, CopiesCarryAttributesAndAnnotations) {

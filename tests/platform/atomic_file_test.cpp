@@ -1,7 +1,5 @@
 // The atomic writer's promise: whatever fails, and whenever the process dies, the target holds
 // either its old bytes or the new ones, whole, and no temporary is left beside it.
-#include "platform/atomic_file.h"
-
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -15,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/atomic_file_testing.h"
 #include "tests/support/cli_runner.h"
 
@@ -144,6 +143,29 @@ TEST(AtomicFile, SymbolicLinksAndPermissions) {
     EXPECT_EQ(mode_of(dir / "fresh"), 0640u);
 }
 
+// Key files: the mode asked for from the start, whatever the umask or the old file's mode,
+// and a file that must never replace another leaves the existing one alone.
+TEST(AtomicFile, ExplicitModeAndKeepExisting) {
+    const fs::path dir = test::fresh_temp_dir();
+    const WriteOptions secret{0600u, true};
+    const mode_t saved = ::umask(0);
+    const bool wrote = write_file_atomic(dir / "k.priv", "secret", secret);
+    ::umask(saved);
+    ASSERT_TRUE(wrote);
+    EXPECT_EQ(mode_of(dir / "k.priv"), 0600u);
+
+    EXPECT_FALSE(write_file_atomic(dir / "k.priv", "other", secret));
+    EXPECT_EQ(last_write_error(), std::generic_category().message(EEXIST));
+    EXPECT_EQ(read_all(dir / "k.priv"), "secret");
+    EXPECT_TRUE(others(dir, {"k.priv"}).empty());
+
+    put(dir / "open", "old");
+    ::chmod((dir / "open").c_str(), 0644);
+    ASSERT_TRUE(write_file_atomic(dir / "open", "new", WriteOptions{0600u, false}));
+    EXPECT_EQ(read_all(dir / "open"), "new");
+    EXPECT_EQ(mode_of(dir / "open"), 0600u);
+}
+
 // A writer killed between two of its writes must leave the old file untouched.
 int g_hook_pipe = -1;
 void stop_after_first_write() {
@@ -219,10 +241,10 @@ TEST(AtomicFile, FullDiskKeepsTheModelEditedInPlace) {
         {"faces-array", "--face", "0", "--count", "1", "--step", "0,0,1", "--out", "h.korv"}, dir);
     ASSERT_EQ(made.exit_code, 0) << made.err;
     const std::string before = read_all(dir / "h.korv");
-    const test::CliRun grown = test::run_cli(
-        {"faces-array", "--in", "h.korv", "--face", "0", "--count", "5000", "--step", "0,0,1",
-         "--out", "h.korv"},
-        dir);
+    const test::CliRun grown =
+        test::run_cli({"faces-array", "--in", "h.korv", "--face", "0", "--count", "5000", "--step",
+                       "0,0,1", "--out", "h.korv"},
+                      dir);
     EXPECT_EQ(grown.exit_code, 1);
     EXPECT_EQ(grown.err, "Failed to save: \"h.korv\": No space left on device\n");
     EXPECT_EQ(read_all(dir / "h.korv"), before);

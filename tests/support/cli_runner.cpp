@@ -34,11 +34,16 @@ std::filesystem::path fresh_temp_dir() {
 }
 
 CliRun run_cli(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+    return run_program(cli_path(), args, cwd);
+}
+
+CliRun run_program(const std::filesystem::path& program, const std::vector<std::string>& args,
+                   const std::filesystem::path& cwd) {
     const auto dir = cwd.empty() ? fresh_temp_dir() : cwd;
     // Output goes to files rather than pipes so a chatty child can never block on us.
     const auto scratch = fresh_temp_dir();
     const auto out_path = scratch / "stdout", err_path = scratch / "stderr";
-    const std::string exe = cli_path().string();
+    const std::string exe = program.string();
 
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(exe.c_str()));

@@ -18,6 +18,10 @@ std::filesystem::path fresh_temp_dir();
 // or in a fresh temporary directory when `cwd` is empty. Standard input is empty.
 CliRun run_cli(const std::vector<std::string>& args, const std::filesystem::path& cwd = {});
 
+// As run_cli for any program: args[0] of the child is `program`.
+CliRun run_program(const std::filesystem::path& program, const std::vector<std::string>& args,
+                   const std::filesystem::path& cwd = {});
+
 // Path of the built executable.
 std::filesystem::path cli_path();
 
