@@ -134,14 +134,14 @@ std::string stats_report(const Document& doc) {
     double area = 0.0;
     for (const FacePart& part :
          scan_chunks<FacePart>(mesh.faces().size(), [&](std::size_t b, std::size_t e) {
-             FacePart out;
+             FacePart chunk;
              for (auto f = static_cast<FaceId>(b); f < e; ++f) {
                  if (!mesh.faces()[f].alive) continue;
                  for (VertexId v : mesh.face_vertices(f))
-                     out.box.expand(mesh.vertices()[v].position);
-                 out.area += mesh.face_area(f);
+                     chunk.box.expand(mesh.vertices()[v].position);
+                 chunk.area += mesh.face_area(f);
              }
-             return out;
+             return chunk;
          })) {
         if (!part.box.empty()) box.expand(part.box);
         area += part.area;
@@ -178,7 +178,7 @@ std::string stats_report(const Document& doc) {
     EdgeId first_edge = kInvalidId;
     for (const EdgePart& part :
          scan_chunks<EdgePart>(mesh.edges().size(), [&](std::size_t b, std::size_t e) {
-             EdgePart out;
+             EdgePart chunk;
              for (auto edge = static_cast<EdgeId>(b); edge < e; ++edge) {
                  if (!mesh.edges()[edge].alive) continue;
                  const auto ends = mesh.edge_vertices(edge);
@@ -187,10 +187,10 @@ std::string stats_report(const Document& doc) {
                  const Vec3 c = mesh.vertices()[ends[1]].position;
                  const double dx = double(c.x) - a.x, dy = double(c.y) - a.y,
                               dz = double(c.z) - a.z;
-                 out.length += std::sqrt(dx * dx + dy * dy + dz * dz);
-                 if (out.first == kInvalidId) out.first = edge;
+                 chunk.length += std::sqrt(dx * dx + dy * dy + dz * dz);
+                 if (chunk.first == kInvalidId) chunk.first = edge;
              }
-             return out;
+             return chunk;
          })) {
         edge_length += part.length;
         if (first_edge == kInvalidId) first_edge = part.first;
