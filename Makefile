@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test install test-sanitize bench fuzz fuzz-update fuzz-cut-list clean
+.PHONY: all deps configure build run test install test-sanitize bench fuzz fuzz-image fuzz-update fuzz-cut-list clean
 
 all: build
 
@@ -24,9 +24,10 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The main job: the report of the built-in sample townhouse.
+# The main job: the report of the built-in sample townhouse, and its picture.
 run: build
 	./$(BUILD)/korvan_cli stats
+	./$(BUILD)/korvan_cli still --out korvan_out/townhouse.png
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -57,6 +58,15 @@ fuzz: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  $(FUZZ_BUILD)/$(FUZZ_READER)_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -dict=fuzz/$(FUZZ_READER).dict \
 	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-$(FUZZ_READER) $(FUZZ_SEEDS)
+
+# The image decoder fuzzer, the same way, on its own seeds plus what earlier runs found.
+fuzz-image: deps
+	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target image_decode_fuzz
+	mkdir -p $(FUZZ_BUILD)/image_corpus
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  $(FUZZ_BUILD)/image_decode_fuzz -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_BUILD)/image- $(FUZZ_BUILD)/image_corpus fuzz/corpus/image
 
 # The update manifest fuzzer, the same way, on its own seeds plus what earlier runs found.
 fuzz-update: deps

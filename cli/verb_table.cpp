@@ -14,6 +14,7 @@
 #include "cli/verbs/mesh_queries.h"
 #include "cli/verbs/model_files.h"
 #include "cli/verbs/modelling.h"
+#include "cli/verbs/pictures.h"
 #include "cli/verbs/roof_verbs.h"
 #include "cli/verbs/sample_verbs.h"
 #include "cli/verbs/shaping.h"
@@ -69,10 +70,10 @@ constexpr VerbSpec kVerbs[] = {
     // Sample models and generators.
     {"townhouse", 0, "--out dir",
      "the fixed townhouse demo: townhouse.korv, .obj, .gltf, viewport and beauty images in dir",
-     run_not_built},
+     run_townhouse_demo},
     {"villa", 0, "--out dir",
      "the fixed villa demo: villa.korv, villa.gltf and one beauty image per scene in dir",
-     run_not_built},
+     run_villa_demo},
     {"shell-townhouse", 0, "--out dir|file.korv|file.obj [--korvan]",
      "the thin-wall shell townhouse (5 x 12 m, 2 storeys of 3.3 m, door and windows), the model\n"
      "every verb uses without --in (make_townhouse_document); dir: .korv + beauty BMP,\n"
@@ -240,20 +241,20 @@ constexpr VerbSpec kVerbs[] = {
      "[--in file.korv] [--out file.bmp] [--size WxH] [--edges] [--ssaa N] [--vignette] "
      "[--vignette-strength 0..1] [--exposure 0.05..8] [--no-dims]",
      "one shaded beauty image (render_beauty; 800x450 unless --size), camera of the first\n"
-     "scene; --out defaults to the directory korvan_out\n"
+     "scene; --out defaults to the directory korvan_out; a path ending in .png gets a PNG\n"
      "\"No faces to render\" (exit 1, nothing written) for an empty root mesh",
-     run_not_built},
+     run_still},
     {"export-bmp", kSampleModel,
      "[--in file.korv] [--out file.bmp] [--size WxH] [--edges] [--ssaa N] [--vignette] "
      "[--vignette-strength 0..1] [--exposure 0.05..8] [--no-dims]",
-     "the same as still", run_not_built},
+     "the same as still", run_still},
     {"present", kSampleModel, "[--in file.korv] [--out dir] [--size WxH] [--fast]",
      "a beauty still per scene (800x450, 400x225 with --fast) composed into contact_sheet.bmp",
-     run_not_built},
+     run_present},
     {"presentation", kSampleModel, "[--in file.korv] [--out dir] [--size WxH] [--fast]",
-     "the same as present", run_not_built},
+     "the same as present", run_present},
     {"render", 0, "--input file.korv [--preset exterior_sun|overcast|interior_warm|dusk|night]",
-     "render one still of --input under a lighting preset and write render.bmp", run_not_built},
+     "render one still of --input under a lighting preset and write render.bmp", run_render},
     {"pathtrace", kSampleModel,
      "[--in file.korv] [--out dir] [--spp N] [--exposure 0.05..8] [--size WxH] [--fast] "
      "[--region x,y,w,h] [--preset exterior_sun|overcast|interior_warm|dusk|night] [--section] "
@@ -532,7 +533,7 @@ constexpr VerbSpec kVerbs[] = {
      "a ribbon quad from a to b, --width wide (create_line_ribbon, default 0.01)", run_create_line},
     {"import-image", kModelEdit, "[file.korv | --in file.korv] --image IMAGE --out file.korv",
      "lay an image (PNG, JPEG, BMP, TGA, PSD) on the ground as one textured rectangle at z = 0",
-     run_not_built},
+     run_import_image},
     {"weld-vertices", kModelEdit, "[file.korv | --in file.korv] [--tolerance T] --out file.korv",
      "merge vertices closer than --tolerance (Mesh::weld_vertices, default 1e-4 m); the lower\n"
      "vertex id survives",

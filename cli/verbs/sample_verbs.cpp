@@ -13,14 +13,17 @@
 #include "cli/report.h"
 #include "cli/samples/townhouse.h"
 #include "cli/samples/villa.h"
+#include "cli/verbs/pictures.h"
 #include "cli/verbs/verb_support.h"
 #include "core/mat4.h"
 #include "document/commands/node_commands.h"
 #include "document/commands/placement_commands.h"
 #include "document/component_placer.h"
 #include "document/material_library.h"
+#include "io/image.h"
 #include "io/korv_writer.h"
 #include "platform/atomic_file.h"
+#include "render/still.h"
 
 // The sample-model generators and the component placement verbs.
 //
@@ -41,6 +44,37 @@ bool has_extension(const std::filesystem::path& path, std::string_view ext) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return actual == ext;
+}
+
+// Creates the output folder of a sample verb; false after printing why it could not be.
+bool make_folder(const VerbCall& call, const std::filesystem::path& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!ec) return true;
+    write_err(std::string(call.verb) + ": could not create the folder " + quoted_path(dir) + ": " +
+              ec.message() + '\n');
+    return false;
+}
+
+bool write_session(const Document& doc, const std::filesystem::path& path) {
+    std::error_code ec;
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+    if (ec) {
+        write_err("Failed to write Session " + quoted_path(path) + ": " + ec.message() + '\n');
+        return false;
+    }
+    if (!io::write_document(path, doc)) {
+        write_err("Failed to write Session " + quoted_path(path) + platform::write_error_suffix() +
+                  '\n');
+        return false;
+    }
+    return true;
+}
+
+// The interchange files a folder output would hold but whose writers are not built yet:
+// one note, and nothing stands in for them.
+void note_missing_files(const VerbCall& call, std::string_view what) {
+    write_err(std::string(call.verb) + ": " + std::string(what) + '\n');
 }
 
 // The size options both generators share; the defaults differ per building.
@@ -84,19 +118,24 @@ std::string missing_definition(std::string_view id) {
 
 }  // namespace
 
-// Only the native-file form exists so far: the OBJ and directory forms need the OBJ writer and the
-// beauty render, and answer "not built yet" before anything is written.
+// Writes a generated model by the --out rules shared by the four generator verbs: a .korv
+// path gets the native file, any other path that is not an OBJ file is a folder receiving
+// the native file and the beauty image. The OBJ form needs the OBJ writer and answers "not
+// built yet" before anything is written.
 int write_sample(const VerbCall& call, const Document& doc) {
     const std::filesystem::path& out = call.options.out.value;
-    if (!has_extension(out, ".korv")) return run_not_built(call);
-    std::error_code ec;
-    if (out.has_parent_path()) std::filesystem::create_directories(out.parent_path(), ec);
-    if (ec || !io::write_document(out, doc)) {
-        write_err("Failed to write Session " + quoted_path(out) + platform::write_error_suffix() +
-                  '\n');
-        return kExitFailure;
+    if (has_extension(out, ".obj")) return run_not_built(call);
+    if (has_extension(out, ".korv")) {
+        if (!write_session(doc, out)) return kExitFailure;
+        write_out("Wrote Session " + quoted_path(out) + '\n');
+        return kExitOk;
     }
-    write_out("Wrote Session " + quoted_path(out) + '\n');
+    std::string name(call.verb);
+    for (char& c : name) c = c == '-' ? '_' : c;
+    if (!make_folder(call, out)) return kExitFailure;
+    if (!write_session(doc, out / (name + ".korv"))) return kExitFailure;
+    if (!write_model_beauty(call.verb, doc, out / (name + "_beauty.bmp"))) return kExitFailure;
+    write_out("Wrote " + name + " (.korv + beauty) to " + quoted_path(out) + '\n');
     return kExitOk;
 }
 
@@ -116,6 +155,72 @@ int run_villa_generator(const VerbCall& call) {
         make_villa_document(params, MaterialLibrary(default_materials()), true);
     if (!doc) return refuse(call, "the villa could not be built");
     return write_sample(call, *doc);
+}
+
+int run_townhouse_demo(const VerbCall& call) {
+    std::optional<Document> doc =
+        make_townhouse_document(kGenTownhouse, MaterialLibrary(default_materials()), true);
+    if (!doc) return refuse(call, "the townhouse could not be built");
+    const std::filesystem::path& dir = call.options.out.value;
+    if (!make_folder(call, dir)) return kExitFailure;
+    if (!write_session(*doc, dir / "townhouse.korv")) return kExitFailure;
+    note_missing_files(call, "townhouse.obj and townhouse.gltf not written (their writers are not built yet)");
+
+    // The viewport picture: the modelling view's headlight shading with the edges drawn.
+    RenderSettings viewport;
+    viewport.camera = first_scene_camera(*doc);
+    viewport.materials = &doc->materials();
+    viewport.show_edges = true;
+    Image image;
+    render_beauty(viewport, image, *doc, kDefaultStillWidth, kDefaultStillHeight);
+    for (const char* file : {"townhouse_viewport.bmp", "townhouse_viewport.ppm"}) {
+        const std::filesystem::path path = dir / file;
+        const bool ok = has_extension(path, ".ppm") ? io::write_ppm(path, image)
+                                                    : io::write_bmp(path, image);
+        if (!ok) {
+            write_err("Failed to write " + quoted_path(path) + platform::write_error_suffix() + '\n');
+            return kExitFailure;
+        }
+    }
+    if (!write_model_beauty(call.verb, *doc, dir / "townhouse_beauty.bmp")) return kExitFailure;
+    write_out("Wrote townhouse demo to " + quoted_path(dir) + '\n');
+    return kExitOk;
+}
+
+int run_villa_demo(const VerbCall& call) {
+    std::optional<Document> doc =
+        make_villa_document(kGenVilla, MaterialLibrary(default_materials()), true);
+    if (!doc) return refuse(call, "the villa could not be built");
+    const std::filesystem::path& dir = call.options.out.value;
+    if (!make_folder(call, dir)) return kExitFailure;
+    if (!write_session(*doc, dir / "villa.korv")) return kExitFailure;
+    note_missing_files(call, "villa.gltf not written (its writer is not built yet)");
+    const RenderScene scene = build_render_scene(*doc);
+    std::size_t n = 0;
+    for (const Scene& s : doc->scenes()) {
+        RenderSettings settings;
+        settings.camera.eye = s.eye, settings.camera.target = s.target;
+        settings.camera.up = s.up, settings.camera.fov_deg = s.fov_deg;
+        settings.materials = &doc->materials();
+        settings.beauty = true;
+        Image image;
+        render_scene(settings, image, scene, kDefaultStillWidth, kDefaultStillHeight);
+        std::string file = "villa_scene_";
+        append_int(file, static_cast<std::int64_t>(++n));
+        file += ".bmp";
+        if (!io::write_bmp(dir / file, image)) {
+            write_err("Failed to write " + quoted_path(dir / file) + platform::write_error_suffix() +
+                      '\n');
+            return kExitFailure;
+        }
+    }
+    std::string line = "Wrote villa demo (";
+    append_int(line, static_cast<std::int64_t>(n));
+    line += " scenes) to ";
+    append_quoted_path(line, dir);
+    line += '\n';
+    write_out(line);
+    return kExitOk;
 }
 
 int run_place_opening(const VerbCall& call) {

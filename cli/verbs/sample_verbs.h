@@ -16,6 +16,10 @@ int write_sample(const VerbCall& call, const Document& doc);
 int run_townhouse_generator(const VerbCall& call);
 // shell-villa and gen-villa.
 int run_villa_generator(const VerbCall& call);
+// townhouse: the fixed townhouse and its pictures in --out dir.
+int run_townhouse_demo(const VerbCall& call);
+// villa: the fixed villa and one picture per scene in --out dir.
+int run_villa_demo(const VerbCall& call);
 // place-door and place-window through PlaceOpeningCommand.
 int run_place_opening(const VerbCall& call);
 int run_create_instance(const VerbCall& call);

@@ -68,9 +68,6 @@ TEST(SampleVerbs, RefusalsAndUnbuiltFormsWriteNothing) {
         {
             refused({"shell-townhouse", "--out", "house.obj"}, "shell-townhouse: not built yet\n"),
             refused({"gen-villa", "--out", "house.obj", "--korvan"}, "gen-villa: not built yet\n"),
-            refused({"shell-villa", "--out", "folder"}, "shell-villa: not built yet\n"),
-            // Without --out the output is the folder "korvan_out".
-            refused({"gen-townhouse"}, "gen-townhouse: not built yet\n"),
             refused({"gen-townhouse", "--storeys", "201", "--out", "a.korv"},
                     "gen-townhouse: storeys must be from 1 to 200\n"),
             refused({"gen-villa", "--bwidth", "0", "--out", "a.korv"},
@@ -79,7 +76,10 @@ TEST(SampleVerbs, RefusalsAndUnbuiltFormsWriteNothing) {
     const fs::path dir = fresh_temp_dir();
     std::ofstream(dir / "blocker") << "a file where a folder should be";
     expect_runs(dir, {refused({"gen-townhouse", "--out", "blocker/house.korv"},
-                              "Failed to write Session \"blocker/house.korv\"\n")});
+                              "Failed to write Session \"blocker/house.korv\": Not a directory\n"),
+                      refused({"gen-townhouse", "--out", "blocker/folder"},
+                              "gen-townhouse: could not create the folder \"blocker/folder\": Not "
+                              "a directory\n")});
 }
 
 TEST(PlacementVerbs, PlaceDoorAndWindowAddInstancesAndFallbackDefinitions) {

@@ -1,0 +1,133 @@
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "io/image.h"
+
+// The decoders of stb_image, private to this file and limited to the five formats the
+// program reads; every other reader of the library is compiled out.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wall"
+#pragma GCC diagnostic ignored "-Wextra"
+#pragma GCC diagnostic ignored "-Wshadow"
+#pragma GCC diagnostic ignored "-Wpedantic"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#define STBI_ONLY_TGA
+#define STBI_ONLY_PSD
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+namespace korvan::io {
+namespace {
+
+// The library counts in int; anything larger cannot be an image we accept anyway.
+constexpr std::size_t kMaxEncodedBytes = 0x7FFFFFFF;
+
+// The library's JPEG Huffman-table builder trusts the code counts of a table: more than 256
+// codes run past its fixed arrays. Every table of the file (they may come before any scan
+// of a progressive file) is checked here first; a file with a bad one is refused whole.
+bool jpeg_tables_sane(std::span<const std::uint8_t> b) {
+    constexpr std::size_t kMaxCodes = 256;
+    if (b.size() < 2 || b[0] != 0xFF || b[1] != 0xD8) return true;  // not a JPEG
+    std::size_t pos = 2;
+    while (pos + 4 <= b.size()) {
+        if (b[pos] != 0xFF) {
+            ++pos;  // entropy-coded data or fill: look for the next marker
+            continue;
+        }
+        const std::uint8_t m = b[pos + 1];
+        if (m == 0xFF || m == 0x00 || (m >= 0xD0 && m <= 0xD8) || m == 0x01) {
+            pos += m == 0xFF ? 1 : 2;
+            continue;
+        }
+        if (m == 0xD9) return true;
+        const std::size_t len = (std::size_t(b[pos + 2]) << 8) | b[pos + 3];
+        if (len < 2) return false;
+        const std::size_t end = std::min(b.size(), pos + 2 + len);
+        if (m == 0xC4) {
+            // The library reads a table's 17 header bytes whatever the segment length says,
+            // so the tables must fill the segment exactly.
+            std::size_t q = pos + 4;
+            while (q < end) {
+                if (q + 17 > end) return false;
+                std::size_t n = 0;
+                for (std::size_t i = 1; i <= 16; ++i) n += b[q + i];
+                if (n > kMaxCodes) return false;
+                q += 17 + n;
+            }
+            if (q != end) return false;
+        }
+        pos = end;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool probe_image_size(std::span<const std::uint8_t> bytes, std::int32_t& width,
+                      std::int32_t& height) {
+    width = height = 0;
+    if (bytes.empty() || bytes.size() > kMaxEncodedBytes) return false;
+    if (!jpeg_tables_sane(bytes)) return false;
+    int w = 0, h = 0, channels = 0;
+    if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels) ==
+        0) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
+bool decode_image(std::span<const std::uint8_t> bytes, Image& image) {
+    image = Image{};
+    std::int32_t w = 0, h = 0;
+    if (!probe_image_size(bytes, w, h)) return false;
+    if (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide) return false;
+    int dw = 0, dh = 0, channels = 0;
+    stbi_uc* pixels =
+        stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &dw, &dh, &channels, 4);
+    if (pixels == nullptr) return false;
+    // The header probe and the decoder read the same fields, but the pixel count is what
+    // the copy trusts, so it is checked against the decoder's own answer.
+    const std::size_t size = static_cast<std::size_t>(dw) * static_cast<std::size_t>(dh) * 4;
+    const bool ok = dw == w && dh == h;
+    if (ok) {
+        image.width = dw;
+        image.height = dh;
+        image.rgba.assign(pixels, pixels + size);
+    }
+    stbi_image_free(pixels);
+    return ok;
+}
+
+bool load_image(const std::filesystem::path& path, Image& image) {
+    image = Image{};
+    if (path.empty()) return false;
+    // C stdio rather than a stream: a directory or a read error must give false, not an
+    // exception from the stream buffer.
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[1 << 16];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        if (bytes.size() > kMaxEncodedBytes) break;
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return false;
+    return decode_image(bytes, image);
+}
+
+}  // namespace korvan::io
