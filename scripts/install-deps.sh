@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libstb-dev libtbb-dev
-          libssl-dev openssl libcgal-dev ccache python3 nodejs npm zsh fish)
+          libssl-dev openssl libcgal-dev ccache python3 nodejs npm zsh fish libassimp-dev
+          assimp-utils)
 
 missing=()
 while read -r name status; do
