@@ -13,6 +13,7 @@
 #include "cli/report.h"
 #include "cli/samples/townhouse.h"
 #include "cli/samples/villa.h"
+#include "cli/verbs/interchange.h"
 #include "cli/verbs/verb_support.h"
 #include "core/mat4.h"
 #include "document/commands/node_commands.h"
@@ -41,6 +42,39 @@ bool has_extension(const std::filesystem::path& path, std::string_view ext) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return actual == ext;
+}
+
+bool write_session(const std::filesystem::path& out, const Document& doc) {
+    std::error_code ec;
+    if (out.has_parent_path()) std::filesystem::create_directories(out.parent_path(), ec);
+    if (ec || !io::write_document(out, doc)) {
+        write_err("Failed to write Session " + quoted_path(out) + platform::write_error_suffix() +
+                  '\n');
+        return false;
+    }
+    write_out("Wrote Session " + quoted_path(out) + '\n');
+    return true;
+}
+
+// The flattened model as OBJ; with --korvan the native file goes beside it.
+int write_sample_obj(const VerbCall& call, const Document& doc) {
+    const std::filesystem::path& out = call.options.out.value;
+    std::uint64_t faces = 0;
+    if (!export_document_obj(doc, out, &faces)) {
+        write_err("Failed to export OBJ " + quoted_path(out) + platform::write_error_suffix() +
+                  '\n');
+        return kExitFailure;
+    }
+    std::string line = "Wrote ";
+    append_quoted_path(line, out);
+    line += "  faces=";
+    append_int(line, static_cast<std::int64_t>(faces));
+    write_out(line + '\n');
+    if (call.options.korvan) {
+        std::filesystem::path korv = out;
+        if (!write_session(korv.replace_extension(".korv"), doc)) return kExitFailure;
+    }
+    return kExitOk;
 }
 
 // The size options both generators share; the defaults differ per building.
@@ -84,20 +118,13 @@ std::string missing_definition(std::string_view id) {
 
 }  // namespace
 
-// Only the native-file form exists so far: the OBJ and directory forms need the OBJ writer and the
-// beauty render, and answer "not built yet" before anything is written.
+// Writes a generated model by the --out rules shared by the four generator verbs. The folder
+// form needs the beauty render and answers "not built yet" before anything is written.
 int write_sample(const VerbCall& call, const Document& doc) {
     const std::filesystem::path& out = call.options.out.value;
+    if (has_extension(out, ".obj")) return write_sample_obj(call, doc);
     if (!has_extension(out, ".korv")) return run_not_built(call);
-    std::error_code ec;
-    if (out.has_parent_path()) std::filesystem::create_directories(out.parent_path(), ec);
-    if (ec || !io::write_document(out, doc)) {
-        write_err("Failed to write Session " + quoted_path(out) + platform::write_error_suffix() +
-                  '\n');
-        return kExitFailure;
-    }
-    write_out("Wrote Session " + quoted_path(out) + '\n');
-    return kExitOk;
+    return write_session(out, doc) ? kExitOk : kExitFailure;
 }
 
 int run_townhouse_generator(const VerbCall& call) {
