@@ -46,8 +46,8 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
 
-# The .korv reader fuzzer (libFuzzer, ASan, UBSan; clang-14), run for FUZZ_SECONDS on the
-# seed files plus what earlier runs found. Not part of `make test`.
+# The reader fuzzers (libFuzzer, ASan, UBSan; clang-14): .korv, then OBJ, STL and PLY, each
+# run for FUZZ_SECONDS on its seed files plus what earlier runs found. Not part of `make test`.
 fuzz: deps
 	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
@@ -55,6 +55,10 @@ fuzz: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  $(FUZZ_BUILD)/korv_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -dict=fuzz/korv.dict \
 	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus fuzz/corpus
+	@for r in obj stl ply; do mkdir -p $(FUZZ_BUILD)/corpus_$$r; \
+	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  $(FUZZ_BUILD)/$${r}_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=16384 \
+	  -artifact_prefix=$(FUZZ_BUILD)/$$r- $(FUZZ_BUILD)/corpus_$$r fuzz/corpus/$$r || exit 1; done
 
 # The update manifest fuzzer, the same way, on its own seeds plus what earlier runs found.
 fuzz-update: deps
