@@ -47,25 +47,87 @@ bool finite(const Vec3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-// Adds a facet as three fresh corners; the weld joins them to their neighbours later.
-// False for a coordinate that is not a finite number, which no weld could place.
-bool add_facet(Mesh& mesh, const Vec3& a, const Vec3& b, const Vec3& c) {
+// Corners that repeat a position bit for bit share one vertex from the start: STL repeats
+// every corner once per facet round it (six times in a typical mesh), and the weld then
+// meets each position once instead. Positions that differ at all stay apart for the weld
+// to judge against its tolerance. Open addressing over the three coordinates' bits.
+class SharedCorners {
+  public:
+    SharedCorners(Mesh& mesh, std::size_t facets) : mesh_(mesh) {
+        std::size_t capacity = 1024;
+        while (capacity < facets) capacity *= 2;  // about twice the vertices of a closed mesh
+        slots_.assign(capacity, Slot{});
+    }
+
+    // The vertex at p, added on first sight.
+    VertexId vertex(const Vec3& p) {
+        const Slot key{std::bit_cast<std::uint32_t>(p.x), std::bit_cast<std::uint32_t>(p.y),
+                       std::bit_cast<std::uint32_t>(p.z), kInvalidId};
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash(key) & mask;; i = (i + 1) & mask) {
+            Slot& s = slots_[i];
+            if (s.vertex == kInvalidId) {
+                const VertexId v = mesh_.add_vertex(p);
+                s = key;
+                s.vertex = v;
+                if (++used_ * 2 > slots_.size()) grow();
+                return v;
+            }
+            if (s.x == key.x && s.y == key.y && s.z == key.z) return s.vertex;
+        }
+    }
+
+  private:
+    struct Slot {
+        std::uint32_t x = 0, y = 0, z = 0;
+        VertexId vertex = kInvalidId;
+    };
+
+    static std::size_t hash(const Slot& k) {
+        std::uint64_t h = (std::uint64_t{k.x} | std::uint64_t{k.y} << 32) * 0x9E3779B97F4A7C15ull;
+        h ^= std::uint64_t{k.z} * 0xC2B2AE3D27D4EB4Full;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+
+    void grow() {
+        std::vector<Slot> old(slots_.size() * 2, Slot{});
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const Slot& s : old) {
+            if (s.vertex == kInvalidId) continue;
+            std::size_t i = hash(s) & mask;
+            while (slots_[i].vertex != kInvalidId) i = (i + 1) & mask;
+            slots_[i] = s;
+        }
+    }
+
+    Mesh& mesh_;
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+};
+
+// Adds a facet over shared corners; a facet that repeats a corner has no area and is
+// dropped. False for a coordinate that is not a finite number, which no weld could place.
+bool add_facet(Mesh& mesh, SharedCorners& corners, const Vec3& a, const Vec3& b, const Vec3& c) {
     if (!finite(a) || !finite(b) || !finite(c)) return false;
-    const VertexId va = mesh.add_vertex(a);
-    const VertexId vb = mesh.add_vertex(b);
-    const VertexId vc = mesh.add_vertex(c);
+    const VertexId va = corners.vertex(a);
+    const VertexId vb = corners.vertex(b);
+    const VertexId vc = corners.vertex(c);
     mesh.add_triangle(va, vb, vc);
     return true;
 }
 
 bool read_binary(std::string_view bytes, Mesh& mesh) {
     const std::uint32_t count = get_u32(bytes.data() + kHeaderBytes);
-    mesh.reserve(std::size_t{count} * 3, std::size_t{count} * 6, std::size_t{count} * 3, count);
+    mesh.reserve(std::size_t{count} / 2 + 16, std::size_t{count} * 6, std::size_t{count} * 3,
+                 count);
+    SharedCorners corners(mesh, count);
     const char* record = bytes.data() + kHeaderBytes + 4;
     for (std::uint32_t i = 0; i < count; ++i, record += kRecordBytes) {
         // The stored normal is ignored: the winding says which way the facet faces, and
         // exporters that disagree with their own winding are common.
-        if (!add_facet(mesh, get_vec(record + 12), get_vec(record + 24), get_vec(record + 36))) {
+        if (!add_facet(mesh, corners, get_vec(record + 12), get_vec(record + 24),
+                       get_vec(record + 36))) {
             return detail::fail_import("a triangle has a coordinate that is not a finite number");
         }
     }
@@ -82,6 +144,7 @@ bool starts_with(const char* p, const char* end, std::string_view word) {
 bool read_ascii(std::string_view text, Mesh& mesh) {
     const char* p = text.data();
     const char* const end = p + text.size();
+    SharedCorners shared(mesh, text.size() / 256);
     std::array<Vec3, 3> corners;
     int corner_count = 0;
     bool open = false;
@@ -110,7 +173,7 @@ bool read_ascii(std::string_view text, Mesh& mesh) {
             if (ok && corner_count < 3) corners[corner_count] = v;
             corner_count += 1 + (ok ? 0 : 3);
         } else if (starts_with(p, eol, "endfacet")) {
-            if (open && corner_count == 3 && !add_facet(mesh, corners[0], corners[1], corners[2])) {
+            if (open && corner_count == 3 && !add_facet(mesh, shared, corners[0], corners[1], corners[2])) {
                 return detail::fail_import("a facet has a coordinate that is not a finite number" +
                                            detail::at_line(line));
             }
