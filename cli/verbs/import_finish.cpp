@@ -50,7 +50,8 @@ int finish_import(const VerbCall& call, Document doc, std::string_view format) {
     line += "  faces=";
     append_int(line, static_cast<std::int64_t>(shown_faces(doc)));
     write_out(line + '\n');
-    write_err("import: no beauty image: the still renderer is not built yet\n");
+    // The still renderer has not landed; the image is left out rather than faked.
+    write_err(std::string(call.verb) + ": no beauty image: the still renderer is not built yet\n");
     return kExitOk;
 }
 
