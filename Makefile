@@ -48,7 +48,8 @@ bench: deps
 	@for b in $(BENCH_BUILD)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
 
 # A reader fuzzer (libFuzzer, ASan, UBSan; clang-14), run for FUZZ_SECONDS on the seed files
-# plus what earlier runs found: FUZZ_READER=korv (default), gltf or dxf. Not part of `make test`.
+# plus what earlier runs found: FUZZ_READER=korv (default), obj, stl, ply, gltf or dxf. Not part
+# of `make test`.
 FUZZ_READER ?= korv
 FUZZ_SEEDS = $(if $(filter korv,$(FUZZ_READER)),fuzz/corpus,fuzz/corpus/$(FUZZ_READER))
 fuzz: deps
@@ -56,7 +57,8 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_READER)_reader_fuzz
 	mkdir -p $(FUZZ_BUILD)/corpus-$(FUZZ_READER)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  $(FUZZ_BUILD)/$(FUZZ_READER)_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -dict=fuzz/$(FUZZ_READER).dict \
+	  $(FUZZ_BUILD)/$(FUZZ_READER)_reader_fuzz -max_total_time=$(FUZZ_SECONDS) \
+	  $(if $(wildcard fuzz/$(FUZZ_READER).dict),-dict=fuzz/$(FUZZ_READER).dict) \
 	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-$(FUZZ_READER) $(FUZZ_SEEDS)
 
 # The image decoder fuzzer, the same way, on its own seeds plus what earlier runs found.

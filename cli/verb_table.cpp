@@ -9,6 +9,7 @@
 #include "cli/verbs/edge_edits.h"
 #include "cli/verbs/face_edits.h"
 #include "cli/verbs/gltf_dxf.h"
+#include "cli/verbs/interchange.h"
 #include "cli/verbs/local_topology.h"
 #include "cli/verbs/materials.h"
 #include "cli/verbs/mesh_queries.h"
@@ -180,20 +181,20 @@ constexpr VerbSpec kVerbs[] = {
     {"import-korvan", kBareFile, "file.korv | --in file.korv [--out dir|file.obj]",
      "load a native file and print its counts; with --out also export the root mesh as OBJ\n"
      "(dir/import.obj); \"Loaded OK but no faces to export OBJ\" when there is nothing to export",
-     run_not_built},
+     run_import_korvan},
     {"import-obj", kRequiresOut, "--in file.obj --out dir",
      "read OBJ (with MTL) into dir as import.korv plus a rendered beauty BMP (io::import_obj)",
-     run_not_built},
+     run_import_mesh},
     {"import-dae", kRequiresOut, "--in file.dae --out dir",
      "read COLLADA the same way as import-obj (one handler, told apart by the verb)",
-     run_not_built},
+     run_import_mesh},
     {"import-stl", kRequiresOut, "--in file.stl --out dir",
      "read binary or ASCII STL into dir as import.korv plus a beauty BMP (io::import_stl)",
-     run_not_built},
+     run_import_mesh},
     {"import-ply", kRequiresOut, "--in file.ply --out dir",
      "read ASCII PLY, n-gon faces and shared vertices kept, into dir as import.korv plus a\n"
      "beauty BMP (io::import_ply)",
-     run_not_built},
+     run_import_mesh},
     {"import-gltf", kRequiresOut, "--in file.gltf|file.glb --out dir",
      "read glTF or GLB into dir as import.korv plus a beauty BMP; every node's primitives\n"
      "are placed with their world matrix, then welded and linked",
@@ -208,20 +209,20 @@ constexpr VerbSpec kVerbs[] = {
     {"import-skp", kRequiresOut, "--in file.skp --out dir",
      "read a SketchUp file into dir as a native file plus a textures folder; components stay\n"
      "shared definitions; prints counts, time and peak memory",
-     run_not_built},
+     run_import_mesh},
     {"export-obj", kRequiresOut | kSampleModel, "[--in file.korv] --out file.obj|dir",
      "flatten the scene graph (flatten_world) and write OBJ (io::export_obj); --out is the file\n"
      "when it ends in .obj, else a directory receiving export.obj\n"
      "\"No faces to export\" (exit 1) when the flattened mesh is empty",
-     run_not_built},
+     run_export_mesh},
     {"export-stl", kRequiresOut | kSampleModel, "[--in file.korv] --out file.stl|dir",
      "flatten the scene graph and write binary STL (io::export_stl), else dir/export.stl;\n"
      "\"No faces to export\" (exit 1) when the flattened mesh is empty",
-     run_not_built},
+     run_export_mesh},
     {"export-ply", kRequiresOut | kSampleModel, "[--in file.korv] --out file.ply|dir",
      "flatten the scene graph and write ASCII PLY (io::export_ply), else dir/export.ply;\n"
      "\"No faces to export\" (exit 1) when the flattened mesh is empty",
-     run_not_built},
+     run_export_mesh},
     {"export-gltf", kRequiresOut | kSampleModel, "[--in file.korv] --out file.gltf|file.glb|dir",
      "flatten the scene graph and write glTF (with a .bin beside it) or GLB, Y up, with\n"
      "materials, else dir/export.gltf; \"No faces to export\" (exit 1) when empty",
@@ -234,7 +235,7 @@ constexpr VerbSpec kVerbs[] = {
      "[file.korv | --in file.korv] --faces N0,N1,... --out file.obj",
      "copy the listed faces into a new mesh (Mesh::duplicate_faces) and write it as OBJ;\n"
      "refuses (exit 1, nothing written) when no listed face is alive",
-     run_not_built},
+     run_faces_export_obj},
 
     // Rendering and drawings.
     {"still", kSampleModel,

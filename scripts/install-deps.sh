@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libstb-dev libtbb-dev python3-ezdxf
           libssl-dev openssl libcgal-dev ccache python3 nodejs npm zsh fish
-          librsvg2-bin libembree-dev)
+          librsvg2-bin libembree-dev libassimp-dev assimp-utils)
 
 missing=()
 while read -r name status; do

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "cli/exit_codes.h"
 #include "cli/model.h"
@@ -16,9 +17,13 @@
 #include "io/dxf_write.h"
 #include "io/gltf.h"
 #include "platform/atomic_file.h"
+#include "render/still.h"
 
 namespace korvan::cli {
 namespace {
+
+constexpr std::int32_t kImportBeautyWidth = 1280;
+constexpr std::int32_t kImportBeautyHeight = 720;
 
 bool has_extension(const std::filesystem::path& path, std::string_view ext) {
     std::string actual = path.extension().string();
@@ -54,57 +59,25 @@ std::optional<Mesh> flattened_scene(const VerbCall& call, std::optional<Document
     return world;
 }
 
-// The camera a fresh import is framed with: the box of the root mesh's alive vertices and of
-// its guides' end points, seen from the front left above at a distance that follows the box's
-// diagonal.
-Scene framing_scene(const Mesh& mesh) {
-    Scene scene;
-    scene.name = "Main";
-    bool any = false;
-    Vec3 lo, hi;
-    auto take = [&](const Vec3& p) {
-        if (!any) {
-            lo = hi = p;
-            any = true;
-            return;
-        }
-        lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
-        hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
-    };
-    for (const Vertex& v : mesh.vertices()) {
-        if (v.alive) take(v.position);
-    }
-    for (const Guide& g : mesh.guides()) {
-        take(g.a);
-        take(g.b);
-    }
-    scene.up = {0.0f, 0.0f, 1.0f};
-    scene.fov_deg = 45.0f;
-    if (!any) {
-        scene.eye = {8.0f, -12.0f, 6.0f};
-        scene.target = {0.0f, 0.0f, 0.0f};
-        return scene;
-    }
-    const Vec3 c = (lo + hi) * 0.5f;
-    const Vec3 d = hi - lo;
-    const float r = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
-    scene.eye = {c.x + 0.9f * r, c.y - 1.4f * r, c.z + 1.1f * r};
-    scene.target = c;
-    return scene;
-}
-
-// The shared end of the import verbs: a model with the built-in materials around the
-// imported geometry and one framed scene, saved as dir/import.korv. The beauty image needs
-// the still renderer, which this build does not have yet; that is said on standard error
-// rather than leaving a stand-in picture.
+// The shared end of the import verbs that keep their own report: a model with the built-in
+// materials around the imported geometry and one scene "Main" framing it, saved as
+// dir/import.korv, and the beauty image beside it when the model has faces to show.
 bool write_import(const VerbCall& call, Document& doc, bool wants_beauty) {
     const std::filesystem::path dir = call.options.out.value;
-    doc.scenes().push_back(framing_scene(doc.root().mesh));
+    const Camera camera = default_framing(doc);
+    Scene scene;
+    scene.name = "Main";
+    scene.eye = camera.eye;
+    scene.target = camera.target;
+    scene.up = camera.up;
+    scene.fov_deg = camera.fov_deg;
+    doc.scenes().push_back(std::move(scene));
     if (!save_document(doc, dir / "import.korv")) return false;
-    if (wants_beauty) {
-        write_err(
-            std::string(call.verb) +
-            ": note: import_beauty.bmp was not written (the still renderer is not built yet)\n");
+    if (!wants_beauty) return true;
+    const std::filesystem::path beauty = dir / "import_beauty.bmp";
+    if (!write_beauty_image(doc, camera, beauty, kImportBeautyWidth, kImportBeautyHeight)) {
+        write_err("Failed to write " + quoted_path(beauty) + platform::write_error_suffix() + '\n');
+        return false;
     }
     return true;
 }
@@ -176,7 +149,7 @@ int run_import_gltf(const VerbCall& call) {
     doc.root().mesh = std::move(mesh);
     if (!write_import(call, doc, true)) return kExitFailure;
     std::string out =
-        "Wrote glTF import (.korv) to " + quoted_path(call.options.out.value) + "\n  faces=";
+        "Wrote glTF import (.korv + beauty) to " + quoted_path(call.options.out.value) + "\n  faces=";
     append_int(out, static_cast<std::int64_t>(doc.root().mesh.alive_face_count()));
     write_out(out + '\n');
     return kExitOk;
@@ -205,7 +178,7 @@ int run_import_dxf(const VerbCall& call) {
     if (!write_import(call, doc, faces)) return kExitFailure;
 
     std::string out =
-        faces ? "Wrote DXF import (.korv) to " : "Wrote DXF import (guides-only mesh) to ";
+        faces ? "Wrote DXF import (.korv + beauty) to " : "Wrote DXF import (guides-only mesh) to ";
     out += quoted_path(call.options.out.value);
     auto key = [&](std::string_view name, std::uint64_t value) {
         out += name;

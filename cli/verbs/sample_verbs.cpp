@@ -13,6 +13,8 @@
 #include "cli/report.h"
 #include "cli/samples/townhouse.h"
 #include "cli/samples/villa.h"
+#include "cli/verbs/gltf_dxf.h"
+#include "cli/verbs/interchange.h"
 #include "cli/verbs/pictures.h"
 #include "cli/verbs/verb_support.h"
 #include "core/mat4.h"
@@ -71,10 +73,34 @@ bool write_session(const Document& doc, const std::filesystem::path& path) {
     return true;
 }
 
-// The interchange files a folder output would hold but whose writers are not built yet:
-// one note, and nothing stands in for them.
-void note_missing_files(const VerbCall& call, std::string_view what) {
-    write_err(std::string(call.verb) + ": " + std::string(what) + '\n');
+// The interchange copies of a demo; false after printing which one failed.
+bool write_interchange_copy(const Document& doc, const std::filesystem::path& path) {
+    const bool ok = has_extension(path, ".obj") ? export_document_obj(doc, path, nullptr)
+                                                : write_model_gltf(doc, path);
+    if (!ok) write_err("Failed to write " + quoted_path(path) + platform::write_error_suffix() + '\n');
+    return ok;
+}
+
+// The flattened model as OBJ; with --korvan the native file goes beside it.
+int write_sample_obj(const VerbCall& call, const Document& doc) {
+    const std::filesystem::path& out = call.options.out.value;
+    std::uint64_t faces = 0;
+    if (!export_document_obj(doc, out, &faces)) {
+        write_err("Failed to export OBJ " + quoted_path(out) + platform::write_error_suffix() +
+                  '\n');
+        return kExitFailure;
+    }
+    std::string line = "Wrote ";
+    append_quoted_path(line, out);
+    line += "  faces=";
+    append_int(line, static_cast<std::int64_t>(faces));
+    write_out(line + '\n');
+    if (call.options.korvan) {
+        std::filesystem::path korv = out;
+        if (!write_session(doc, korv.replace_extension(".korv"))) return kExitFailure;
+        write_out("Wrote Session " + quoted_path(korv) + '\n');
+    }
+    return kExitOk;
 }
 
 // The size options both generators share; the defaults differ per building.
@@ -120,11 +146,10 @@ std::string missing_definition(std::string_view id) {
 
 // Writes a generated model by the --out rules shared by the four generator verbs: a .korv
 // path gets the native file, any other path that is not an OBJ file is a folder receiving
-// the native file and the beauty image. The OBJ form needs the OBJ writer and answers "not
-// built yet" before anything is written.
+// the native file and the beauty image; an .obj path gets the flattened model as OBJ.
 int write_sample(const VerbCall& call, const Document& doc) {
     const std::filesystem::path& out = call.options.out.value;
-    if (has_extension(out, ".obj")) return run_not_built(call);
+    if (has_extension(out, ".obj")) return write_sample_obj(call, doc);
     if (has_extension(out, ".korv")) {
         if (!write_session(doc, out)) return kExitFailure;
         write_out("Wrote Session " + quoted_path(out) + '\n');
@@ -164,7 +189,10 @@ int run_townhouse_demo(const VerbCall& call) {
     const std::filesystem::path& dir = call.options.out.value;
     if (!make_folder(call, dir)) return kExitFailure;
     if (!write_session(*doc, dir / "townhouse.korv")) return kExitFailure;
-    note_missing_files(call, "townhouse.obj and townhouse.gltf not written (their writers are not built yet)");
+    if (!write_interchange_copy(*doc, dir / "townhouse.obj") ||
+        !write_interchange_copy(*doc, dir / "townhouse.gltf")) {
+        return kExitFailure;
+    }
 
     // The viewport picture: the modelling view's headlight shading with the edges drawn.
     RenderSettings viewport;
@@ -194,7 +222,7 @@ int run_villa_demo(const VerbCall& call) {
     const std::filesystem::path& dir = call.options.out.value;
     if (!make_folder(call, dir)) return kExitFailure;
     if (!write_session(*doc, dir / "villa.korv")) return kExitFailure;
-    note_missing_files(call, "villa.gltf not written (its writer is not built yet)");
+    if (!write_interchange_copy(*doc, dir / "villa.gltf")) return kExitFailure;
     const RenderScene scene = build_render_scene(*doc);
     std::size_t n = 0;
     for (const Scene& s : doc->scenes()) {

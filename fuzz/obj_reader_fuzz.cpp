@@ -1,0 +1,18 @@
+// libFuzzer harness for the OBJ reader (see mesh_reader_fuzz.h for what it checks).
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "core/mesh.h"
+#include "document/material_library.h"
+#include "fuzz/mesh_reader_fuzz.h"
+#include "io/obj.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    korvan::Mesh mesh;
+    korvan::MaterialLibrary materials;
+    check_mesh_read(korvan::io::parse_obj(text, mesh, &materials, {}), mesh);
+    return 0;
+}
