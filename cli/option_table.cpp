@@ -259,6 +259,7 @@ constexpr OptionRow kOptions[] = {
     {"--no-hatch", K::kFlag, "", &O::no_hatch},
     {"--cursor", K::kVec2, "--cursor must be X,Y (comma-separated floats)", &O::cursor},
     {"--snap-radius", K::kFloat, "--snap-radius must be a float", &O::snap_radius},
+    {"--svg-scale", K::kText, "", &O::svg_scale},
 
     // Generators and sample models.
     {"--korvan", K::kFlag, "", &O::korvan},

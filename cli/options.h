@@ -232,6 +232,7 @@ struct Options {
     bool no_hatch = false;
     Given<Float2> cursor;
     Given<float> snap_radius;
+    std::string svg_scale;  // "1:N" for the plan's SVG sheet
 
     // Generators and sample models.
     bool korvan = false;

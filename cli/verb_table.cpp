@@ -10,6 +10,7 @@
 #include "cli/verbs/face_edits.h"
 #include "cli/verbs/gltf_dxf.h"
 #include "cli/verbs/interchange.h"
+#include "cli/verbs/plan_verbs.h"
 #include "cli/verbs/local_topology.h"
 #include "cli/verbs/materials.h"
 #include "cli/verbs/mesh_queries.h"
@@ -265,11 +266,12 @@ constexpr VerbSpec kVerbs[] = {
      run_not_built},
     {"plan", kReadOnly | kSampleModel | kBareFile,
      "[file.korv | --in file.korv] [--plan-height Z] [--no-beyond] [--plan-above] [--no-hatch] "
-     "[--dxf file.dxf]",
+     "[--dxf file.dxf] [--svg file.svg] [--svg-scale 1:N]",
      "2D plan cut at --plan-height (default 1.2 m) with cut, beyond and hidden lines and poche\n"
-     "rings (build_plan); --dxf writes the drawing (io::export_plan_dxf)\n"
+     "rings (build_plan); --dxf writes the drawing (io::export_plan_dxf), --svg a sheet at\n"
+     "--svg-scale (default 1:100) with the poche filled\n"
      "exit 1 if the mesh hash changed while planning",
-     run_not_built, nullptr, "plan is read-only; use --dxf to write the drawing"},
+     run_plan, nullptr, "plan is read-only; use --dxf to write the drawing"},
     {"plan-draft", kReadOnly | kSampleModel | kBareFile,
      "[file.korv | --in file.korv] [--plan-height Z] [--plan-base-z Z] [--cursor X,Y] "
      "[--snap-radius M] [--no-beyond] [--no-hatch]",

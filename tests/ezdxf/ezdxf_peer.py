@@ -83,9 +83,27 @@ def check_import(cwd, version):
     return ok
 
 
+def check_plan(cwd):
+    # The plan drawing: an entities-only file on our layers, one LINE per reported line.
+    out = run(cwd, "plan", "--dxf", "plan.dxf")
+    counts = {key: int(report_value(out, key)) for key in ("cut_lines", "beyond_lines", "hidden_lines")}
+    doc = ezdxf.readfile(os.path.join(cwd, "plan.dxf"))
+    auditor = doc.audit()
+    msp = doc.modelspace()
+    per_layer = {}
+    for entity in msp:
+        per_layer[entity.dxf.layer] = per_layer.get(entity.dxf.layer, 0) + 1
+    print(f"plan: audit errors={len(auditor.errors)} layers={per_layer} report={counts}")
+    return (not auditor.errors
+            and per_layer.get("KORVAN-CUT", 0) == counts["cut_lines"] > 0
+            and per_layer.get("KORVAN-BEYOND", 0) == counts["beyond_lines"] > 0
+            and per_layer.get("KORVAN-HIDDEN", 0) == counts["hidden_lines"]
+            and per_layer.get("KORVAN-TEXT", 0) == len(msp.query("TEXT")))
+
+
 def main():
     with tempfile.TemporaryDirectory(prefix=f"korvan-ezdxf-{os.getpid()}-") as cwd:
-        results = [check_export(cwd)] + [check_import(cwd, v) for v in ("R12", "R2000", "R2013")]
+        results = [check_export(cwd), check_plan(cwd)] + [check_import(cwd, v) for v in ("R12", "R2000", "R2013")]
     sys.exit(0 if all(results) else 1)
 
 

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "cli/verb_table.h"
+
+// Plan drawing verbs: the section plan with its report and drawings.
+
+namespace korvan::cli {
+
+int run_plan(const VerbCall& call);
+
+}  // namespace korvan::cli
