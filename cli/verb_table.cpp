@@ -278,7 +278,7 @@ constexpr VerbSpec kVerbs[] = {
      "a plan-mode click without a window: builds the plan (PlanCache), snaps --cursor\n"
      "(PlanSnapEngine) and reports what the click would pick on the storey's work plane\n"
      "exit 1 if the ray misses the work plane or the model changed",
-     run_not_built, nullptr, "plan-draft is read-only; it resolves a cursor, it does not edit"},
+     run_plan_draft, nullptr, "plan-draft is read-only; it resolves a cursor, it does not edit"},
     {"ortho-set", kReadOnly | kBareFile, "[file.korv | --in file.korv] [--name NODE]",
      "four elevations and a plan of a node, or of the loose geometry", run_not_built, nullptr,
      "ortho-set is read-only; four elevations and a plan are a drawing, not geometry "

@@ -1,6 +1,8 @@
 #include "cli/verbs/plan_verbs.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -11,6 +13,7 @@
 #include "document/document.h"
 #include "platform/atomic_file.h"
 #include "tools/plan.h"
+#include "tools/plan_draft.h"
 
 namespace korvan::cli {
 namespace {
@@ -123,6 +126,160 @@ int run_plan(const VerbCall& call) {
         append_float(out, scale);
         out += " to " + o.svg.string() + '\n';
     }
+    write_out(out);
+    return same ? kExitOk : kExitFailure;
+}
+
+namespace {
+
+void append_point(std::string& out, double x, double y) {
+    append_float(out, x);
+    out += ',';
+    append_float(out, y);
+}
+
+void append_line(std::string& out, const char* name, const plan::PlanSnapEngine& engine,
+                 std::uint32_t index) {
+    const plan::PlanLine& l = engine.lines()[index];
+    out += "    ";
+    out += name;
+    out += " (";
+    out += plan::line_kind_name(l.kind);
+    out += ") world=(";
+    append_point(out, l.a.x, l.a.y);
+    out += ")-(";
+    append_point(out, l.b.x, l.b.y);
+    out += ") len=";
+    append_float(out, std::hypot(double(l.b.x) - l.a.x, double(l.b.y) - l.a.y));
+    out += " face=";
+    if (l.face == plan::kNoFace)
+        out += "none";
+    else
+        append_int(out, l.face);
+    out += '\n';
+}
+
+}  // namespace
+
+int run_plan_draft(const VerbCall& call) {
+    const Options& o = call.options;
+    std::optional<Document> doc = acquire_model(call);
+    if (!doc) return kExitFailure;
+    const Mesh& mesh = doc->root().mesh;
+    const std::uint64_t faces_before = mesh.alive_face_count();
+    const std::uint64_t hash_before = plan::geometry_hash(mesh);
+
+    plan::PlanWorkPlane storey;
+    storey.base_z = o.plan_base_z.given ? o.plan_base_z.value : 0.0f;
+    storey.cut_height = o.plan_height;
+    plan::PlanSettings settings;
+    settings.height = storey.section_height();
+    settings.include_beyond = !o.no_beyond;
+    settings.hatch = !o.no_hatch;
+    // A view refreshes its plan on every redraw; the second one finds nothing changed.
+    plan::PlanCache cache(settings);
+    cache.sync(mesh);
+    cache.sync(mesh);
+    plan::PlanSnapEngine& engine = cache.snaps();
+
+    const plan::Point2 cursor =
+        o.cursor.given ? plan::Point2{o.cursor.value[0], o.cursor.value[1]} : plan::Point2{};
+    const plan::SnapRadius radius = o.snap_radius.given
+                                        ? plan::plan_snap_radius(o.snap_radius.value, 1)
+                                                  : plan::plan_snap_radius(20.0 / 720.0, 12);
+
+    std::string out = "Plan draft: storey base_z=";
+    append_float(out, storey.base_z);
+    out += " section z=";
+    append_float(out, storey.section_height());
+    out += " (";
+    append_float(out, storey.cut_height);
+    out += " above the floor)\n  cache: refreshes=";
+    append_int(out, static_cast<std::int64_t>(cache.refreshes));
+    out += " rebuilds=";
+    append_int(out, static_cast<std::int64_t>(cache.rebuilds));
+    out += " lines=";
+    append_int(out, static_cast<std::int64_t>(engine.lines().size()));
+    out += " segments=";
+    append_int(out, static_cast<std::int64_t>(engine.segment_count()));
+    out += " point_samples=";
+    append_int(out, static_cast<std::int64_t>(engine.point_sample_count()));
+    out += " degenerate_lines=";
+    append_int(out, static_cast<std::int64_t>(engine.degenerate_lines()));
+    out += "\n  cursor=(";
+    append_point(out, cursor.x, cursor.y);
+    out += ") snap_radius=";
+    append_float(out, radius.metres);
+    out += " m";
+    if (radius.clamped) out += " (CLAMPED)";
+    out += '\n';
+
+    float top = 1000.0f;
+    bool any = false;
+    for (const Vertex& v : mesh.vertices()) {
+        if (!v.alive) continue;
+        top = any ? std::max(top, v.position.z) : v.position.z;
+        any = true;
+    }
+    const Vec3 origin{cursor.x, cursor.y, any ? top + 10.0f : 1000.0f};
+    const Vec3 down{0.0f, 0.0f, -1.0f};
+    if (const auto pick = plan::pick_straight_down(mesh, cursor.x, cursor.y)) {
+        out += "  mesh pick straight down: face=";
+        append_int(out, pick->face);
+        out += " at z=";
+        append_float(out, pick->z);
+        out += "   <-- what screen_to_world would have committed\n";
+    } else {
+        out += "  mesh pick straight down: MISS (nothing under the cursor)\n";
+    }
+    const std::optional<Vec3> on_plane = storey.hit(origin, down);
+    if (!on_plane) {
+        write_out(out);
+        write_err("plan-draft: the ray never met the work plane (parallel or not finite)\n");
+        return kExitFailure;
+    }
+    out += "  work plane pick: plan=(";
+    append_point(out, on_plane->x, on_plane->y);
+    out += ")   <-- the storey, whatever is in the way\n";
+
+    const plan::SnapCandidate snap =
+        engine.query({on_plane->x, on_plane->y}, radius.metres);
+    plan::Point2 commit{on_plane->x, on_plane->y};
+    if (snap.kind == plan::SnapKind::kNone) {
+        out += "  snap: kind=none\n";
+    } else {
+        commit = snap.point;
+        out += "  snap: kind=";
+        out += plan::snap_kind_name(snap.kind);
+        out += " label=\"" + snap.label + "\" point=(";
+        append_point(out, snap.point.x, snap.point.y);
+        out += ") distance=";
+        append_float(out, snap.distance);
+        out += " t=";
+        append_float(out, snap.t);
+        out += " held=";
+        out += snap.held ? '1' : '0';
+        out += " extended=";
+        out += snap.extended ? '1' : '0';
+        out += '\n';
+        if (snap.kind == plan::SnapKind::kIntersection) {
+            append_line(out, "line_a", engine, snap.line_a);
+            append_line(out, "line_b", engine, snap.line_b);
+        }
+    }
+    out += "  pairs tested this query=";
+    append_int(out, static_cast<std::int64_t>(engine.pairs_tested()));
+    out += "\n  COMMIT: plan=(";
+    append_point(out, commit.x, commit.y);
+    out += ")   <-- the snapped point, not the raw cursor\n";
+    const bool same =
+        plan::geometry_hash(mesh) == hash_before && mesh.alive_face_count() == faces_before;
+    out += "  mesh unchanged: faces ";
+    append_int(out, static_cast<std::int64_t>(faces_before));
+    out += " -> ";
+    append_int(out, static_cast<std::int64_t>(mesh.alive_face_count()));
+    out += ", hash ";
+    out += same ? "MATCH\n" : "CHANGED\n";
     write_out(out);
     return same ? kExitOk : kExitFailure;
 }

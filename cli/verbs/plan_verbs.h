@@ -7,5 +7,6 @@
 namespace korvan::cli {
 
 int run_plan(const VerbCall& call);
+int run_plan_draft(const VerbCall& call);
 
 }  // namespace korvan::cli
