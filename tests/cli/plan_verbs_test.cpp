@@ -108,5 +108,31 @@ TEST(PlanVerb, WritesTheDrawingsItReportsAndNothingOnARefusal) {
     }
 }
 
+TEST(PlanDraftVerb, ReportsTheCacheTheRadiusAndTheCommittedSnap) {
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {{"plan-draft"},
+         {"Plan draft: storey base_z=0 section z=1.2 (1.2 above the floor)\n",
+          "  cache: refreshes=2 rebuilds=1 ", " snap_radius=0.333333 m\n",
+          "  snap: kind=Endpoint ", "  COMMIT: plan=(0,0) ", "faces 74 -> 74, hash MATCH\n"}},
+        {{"plan-draft", "--snap-radius", "2"}, {" snap_radius=0.5 m (CLAMPED)\n"}},
+        {{"plan-draft", "--snap-radius", "0.0001", "--cursor", "1.3,0.05"},
+         {" snap_radius=0.001 m (CLAMPED)\n", "  snap: kind=none\n",
+          "  COMMIT: plan=(1.3,0.05) "}},
+        {{"plan-draft", "--plan-base-z", "3.3", "--cursor", "2.5,6"},
+         {"section z=4.5 (1.2 above the floor)", "mesh pick straight down: face="}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.size());
+        const test::CliRun run = test::run_cli(c.args);
+        EXPECT_EQ(run.exit_code, 0) << run.err;
+        for (const std::string& piece : c.expected)
+            EXPECT_NE(run.out.find(piece), std::string::npos) << piece << "\n" << run.out;
+    }
+}
+
 }  // namespace
 }  // namespace korvan::cli

@@ -9,6 +9,7 @@
 #include "core/mat4.h"
 #include "tests/support/solid_builders.h"
 #include "tools/plan.h"
+#include "tools/plan_draft.h"
 
 namespace korvan::plan {
 namespace {
@@ -221,6 +222,102 @@ TEST(Plan, SvgDrawsEachClassInItsOwnPenAtTheScale) {
         EXPECT_EQ(occurrences(svg, "<path"), 1u);
         EXPECT_EQ(occurrences(svg, " Z"), 2u);
     }
+}
+
+}  // namespace
+}  // namespace korvan::plan
+
+namespace korvan::plan {
+namespace {
+
+PlanLine cut_line(float ax, float ay, float bx, float by) {
+    return {{ax, ay}, {bx, by}, LineKind::kCut, 0};
+}
+
+TEST(PlanSnap, PrefersEndpointThenIntersectionThenMidpointThenTheLine) {
+    struct Case {
+        const char* name;
+        Point2 cursor;
+        SnapKind kind;
+        Point2 at;
+    };
+    // A short line whose midpoint lies nearer than its ends, a long one, and a crossing.
+    PlanSnapEngine engine;
+    engine.rebuild({cut_line(0, 0, 0.4f, 0), cut_line(0, 2, 4, 2), cut_line(1, 1, 1, 4),
+                    cut_line(9, 9, 9, 9)});
+    EXPECT_EQ(engine.segment_count(), 3u);
+    EXPECT_EQ(engine.point_sample_count(), 9u);
+    EXPECT_EQ(engine.degenerate_lines(), 1u);
+    const Case cases[] = {
+        {"endpoint beats a nearer midpoint", {0.2f, 0.01f}, SnapKind::kEndpoint, {0, 0}},
+        {"intersection", {1.05f, 2.05f}, SnapKind::kIntersection, {1, 2}},
+        {"midpoint", {2.05f, 2.1f}, SnapKind::kMidpoint, {2, 2}},
+        {"on the line", {3.0f, 2.1f}, SnapKind::kOnLine, {3, 2}},
+        {"nothing near", {6, 6}, SnapKind::kNone, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SnapCandidate s = engine.query(c.cursor, 0.25);
+        EXPECT_EQ(s.kind, c.kind);
+        if (c.kind == SnapKind::kNone) continue;
+        EXPECT_NEAR(s.point.x, c.at.x, 1e-5);
+        EXPECT_NEAR(s.point.y, c.at.y, 1e-5);
+        EXPECT_LE(s.distance, 0.25);
+        EXPECT_FALSE(s.held);
+        EXPECT_FALSE(s.extended);
+    }
+}
+
+TEST(PlanSnap, ACommittedSnapHoldsOnPastTheRadius) {
+    PlanSnapEngine engine;
+    engine.rebuild({cut_line(0, 0, 4, 0)});
+    const SnapCandidate first = engine.query({0.1f, 0.1f}, 0.2);
+    ASSERT_EQ(first.kind, SnapKind::kEndpoint);
+    EXPECT_EQ(engine.query({0.3f, 0.0f}, 0.2).kind, SnapKind::kOnLine);
+    engine.commit(first);
+    const SnapCandidate held = engine.query({0.3f, 0.0f}, 0.2);
+    EXPECT_EQ(held.kind, SnapKind::kEndpoint);
+    EXPECT_TRUE(held.held);
+}
+
+TEST(PlanSnap, CacheRebuildsOnlyWhenTheGeometryChanges) {
+    Mesh m = box_solid({0, 0, 0}, {2, 2, 2});
+    PlanCache cache(PlanSettings{});
+    cache.sync(m);
+    cache.sync(m);
+    EXPECT_EQ(cache.refreshes, 2u);
+    EXPECT_EQ(cache.rebuilds, 1u);
+    EXPECT_EQ(cache.snaps().lines().size(), cache.plan().lines.size());
+    const FaceId top = 1;
+    m.translate_faces({&top, 1}, {0, 0, 0.5f});
+    cache.sync(m);
+    EXPECT_EQ(cache.rebuilds, 2u);
+}
+
+TEST(PlanSnap, RadiusClampsAndTheWorkPlaneMeetsOnlyRaysThatCrossIt) {
+    struct Case {
+        double per_pixel, pixels, want;
+        bool clamped;
+    };
+    for (const Case& c : {Case{2, 1, 0.5, true}, Case{0.0001, 1, 0.001, true},
+                          Case{20.0 / 720.0, 12, 1.0 / 3.0, false}}) {
+        SCOPED_TRACE(c.per_pixel);
+        const SnapRadius r = plan_snap_radius(c.per_pixel, c.pixels);
+        EXPECT_NEAR(r.metres, c.want, 1e-9);
+        EXPECT_EQ(r.clamped, c.clamped);
+    }
+    PlanWorkPlane storey{3.3f, 1.2f};
+    EXPECT_FLOAT_EQ(storey.section_height(), 4.5f);
+    const auto hit = storey.hit({1, 2, 20}, {0, 0, -1});
+    ASSERT_TRUE(hit);
+    EXPECT_FLOAT_EQ(hit->z, 3.3f);
+    EXPECT_FALSE(storey.hit({1, 2, 20}, {1, 0, 0}));
+    // The box's roof is the first face straight down; beside it nothing.
+    const Mesh box = box_solid({0, 0, 0}, {2, 2, 3});
+    const auto pick = pick_straight_down(box, 1, 1);
+    ASSERT_TRUE(pick);
+    EXPECT_NEAR(pick->z, 3.0, 1e-6);
+    EXPECT_FALSE(pick_straight_down(box, 5, 5));
 }
 
 }  // namespace
