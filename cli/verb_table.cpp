@@ -280,7 +280,7 @@ constexpr VerbSpec kVerbs[] = {
      "exit 1 if the ray misses the work plane or the model changed",
      run_plan_draft, nullptr, "plan-draft is read-only; it resolves a cursor, it does not edit"},
     {"ortho-set", kReadOnly | kBareFile, "[file.korv | --in file.korv] [--name NODE]",
-     "four elevations and a plan of a node, or of the loose geometry", run_not_built, nullptr,
+     "four elevations and a plan of a node, or of the loose geometry", run_ortho_set, nullptr,
      "ortho-set is read-only; four elevations and a plan are a drawing, not geometry "
      "(--dxf on `plan` is how a drawing gets written)"},
 

@@ -220,3 +220,73 @@ std::optional<DownPick> pick_straight_down(const Mesh& mesh, double x, double y)
 }
 
 }  // namespace korvan::plan
+
+namespace korvan::plan {
+
+OrthoSet build_ortho_set(const Mesh& mesh) {
+    OrthoSet set;
+    const auto verts = mesh.vertices();
+    for (const Vertex& v : verts) {
+        if (!v.alive) continue;
+        if (set.empty) {
+            set.lo = set.hi = v.position;
+            set.empty = false;
+        }
+        set.lo = {std::min(set.lo.x, v.position.x), std::min(set.lo.y, v.position.y),
+                  std::min(set.lo.z, v.position.z)};
+        set.hi = {std::max(set.hi.x, v.position.x), std::max(set.hi.y, v.position.y),
+                  std::max(set.hi.z, v.position.z)};
+    }
+    const struct {
+        const char* name;
+        Vec3 look;
+    } views[4] = {{"front", {0, 1, 0}}, {"right", {-1, 0, 0}}, {"back", {0, -1, 0}},
+                  {"left", {1, 0, 0}}};
+    for (int k = 0; k < 4; ++k) {
+        Elevation& e = set.elevations[k];
+        e.name = views[k].name;
+        e.look = views[k].look;
+        // Picture axes: across is the viewer's right, up is z.
+        const Vec3 across{e.look.y, -e.look.x, 0};
+        const auto faces = mesh.faces();
+        double lo_u = 0, hi_u = 0, lo_v = 0, hi_v = 0;
+        bool any = false;
+        for (FaceId f = 0; f < faces.size(); ++f) {
+            const Face& face = faces[f];
+            if (!face.alive || !face.visible) continue;
+            if (face.normal.x * e.look.x + face.normal.y * e.look.y >= -1e-6f) continue;
+            const std::vector<VertexId> ids = mesh.face_vertices(f);
+            if (ids.size() < 3) continue;
+            ++e.faces;
+            double twice = 0;
+            for (std::size_t i = 0; i < ids.size(); ++i) {
+                const Vec3& a = verts[ids[i]].position;
+                const Vec3& b = verts[ids[(i + 1) % ids.size()]].position;
+                const double au = a.x * across.x + a.y * across.y, bu = b.x * across.x + b.y * across.y;
+                twice += au * b.z - bu * a.z;
+                if (std::hypot(bu - au, double(b.z) - a.z) > 1e-4) ++e.edges;
+                if (!any) {
+                    lo_u = hi_u = au;
+                    lo_v = hi_v = a.z;
+                    any = true;
+                }
+                lo_u = std::min(lo_u, au);
+                hi_u = std::max(hi_u, au);
+                lo_v = std::min(lo_v, double(a.z));
+                hi_v = std::max(hi_v, double(a.z));
+            }
+            e.area += std::fabs(twice) * 0.5;
+        }
+        e.width = hi_u - lo_u;
+        e.height = hi_v - lo_v;
+    }
+    if (!set.empty) {
+        PlanSettings s;
+        const float tall = set.hi.z - set.lo.z;
+        s.height = set.lo.z + std::min(1.2f, tall * 0.5f);
+        set.plan = build_plan(mesh, s);
+    }
+    return set;
+}
+
+}  // namespace korvan::plan

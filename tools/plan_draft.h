@@ -107,3 +107,29 @@ struct DownPick {
 std::optional<DownPick> pick_straight_down(const Mesh& mesh, double x, double y);
 
 }  // namespace korvan::plan
+
+namespace korvan::plan {
+
+// One orthographic elevation: the faces turned towards a viewer looking along `look`
+// (horizontal), projected onto the vertical picture plane.
+struct Elevation {
+    const char* name = "";
+    Vec3 look;
+    std::uint64_t faces = 0;  // facing the viewer
+    std::uint64_t edges = 0;  // sides of those faces, longer than 1e-4 in the picture
+    double width = 0.0, height = 0.0;  // of the picture's box, metres
+    double area = 0.0;                 // projected area of the facing faces, m2
+};
+
+// The drawing set of a piece of geometry: front (looking +y), right (-x), back (-y) and
+// left (+x) elevations and the plan cut 1.2 m above its lowest point, or halfway up a piece
+// lower than 2.4 m.
+struct OrthoSet {
+    bool empty = true;
+    Vec3 lo, hi;
+    Elevation elevations[4];
+    PlanResult plan;
+};
+OrthoSet build_ortho_set(const Mesh& mesh);
+
+}  // namespace korvan::plan

@@ -10,7 +10,9 @@
 #include "cli/model.h"
 #include "cli/options.h"
 #include "cli/report.h"
+#include "document/definitions.h"
 #include "document/document.h"
+#include "document/scene_node.h"
 #include "platform/atomic_file.h"
 #include "tools/plan.h"
 #include "tools/plan_draft.h"
@@ -160,6 +162,81 @@ void append_line(std::string& out, const char* name, const plan::PlanSnapEngine&
 }
 
 }  // namespace
+
+namespace {
+
+// A node's geometry in world coordinates, its subtree included; instances show their
+// definition's mesh.
+void gather_world(const Document& doc, const SceneNode& node, Mesh& out) {
+    const Mesh* mesh = &node.mesh;
+    if (!node.definition_id.empty()) {
+        if (const ComponentDefinition* d = doc.definition(node.definition_id)) mesh = &d->mesh;
+    }
+    if (const std::optional<Mat4> world = doc.world_transform(&node))
+        out.merge_mesh(*mesh, *world);
+    for (const auto& child : node.children) gather_world(doc, *child, out);
+}
+
+}  // namespace
+
+int run_ortho_set(const VerbCall& call) {
+    std::optional<Document> doc = acquire_model(call);
+    if (!doc) return kExitFailure;
+    const std::string& name = call.options.name.value;
+    Mesh geometry;
+    if (name.empty()) {
+        geometry = doc->root().mesh;
+    } else {
+        const SceneNode* node = doc->find_node_by_name(name);
+        if (!node) {
+            write_err("ortho-set: no node named \"" + name + "\"\n");
+            return kExitFailure;
+        }
+        gather_world(*doc, *node, geometry);
+    }
+    const plan::OrthoSet set = plan::build_ortho_set(geometry);
+    if (set.empty) {
+        write_err(name.empty() ? std::string("ortho-set: no loose geometry to draw\n")
+                               : "ortho-set: \"" + name + "\" has no geometry to draw\n");
+        return kExitFailure;
+    }
+    std::string out = "Ortho set of ";
+    out += name.empty() ? std::string("the loose geometry") : "\"" + name + "\"";
+    out += ": box min=";
+    append_vec3(out, set.lo.x, set.lo.y, set.lo.z);
+    out += " max=";
+    append_vec3(out, set.hi.x, set.hi.y, set.hi.z);
+    out += '\n';
+    for (const plan::Elevation& e : set.elevations) {
+        out += "  elevation ";
+        out += e.name;
+        out += ": faces=";
+        append_int(out, static_cast<std::int64_t>(e.faces));
+        out += " edges=";
+        append_int(out, static_cast<std::int64_t>(e.edges));
+        out += " width=";
+        append_float(out, e.width);
+        out += " height=";
+        append_float(out, e.height);
+        out += " facing_area=";
+        append_float(out, e.area);
+        out += " m2\n";
+    }
+    const plan::PlanResult& p = set.plan;
+    out += "  plan at z=";
+    append_float(out, p.height);
+    out += ": cut_lines=";
+    append_int(out, static_cast<std::int64_t>(plan::line_count(p, plan::LineKind::kCut)));
+    out += " beyond_lines=";
+    append_int(out, static_cast<std::int64_t>(plan::line_count(p, plan::LineKind::kBeyond)));
+    out += " hatch_rings=";
+    append_int(out, static_cast<std::int64_t>(p.rings.size()));
+    out += " hatch_area=";
+    append_float(out, plan::hatch_area(p));
+    out += " m2\n";
+    write_out(out);
+    return kExitOk;
+}
 
 int run_plan_draft(const VerbCall& call) {
     const Options& o = call.options;

@@ -8,5 +8,6 @@ namespace korvan::cli {
 
 int run_plan(const VerbCall& call);
 int run_plan_draft(const VerbCall& call);
+int run_ortho_set(const VerbCall& call);
 
 }  // namespace korvan::cli

@@ -134,5 +134,18 @@ TEST(PlanDraftVerb, ReportsTheCacheTheRadiusAndTheCommittedSnap) {
     }
 }
 
+TEST(OrthoSetVerb, DrawsTheLooseGeometryAndRefusesAMissingNode) {
+    const auto dir = test::fresh_temp_dir();
+    ASSERT_EQ(test::run_cli({"shell-townhouse", "--out", "th.korv"}, dir).exit_code, 0);
+    const test::CliRun run = test::run_cli({"ortho-set", "th.korv"}, dir);
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    for (const char* view : {"front", "right", "back", "left"})
+        EXPECT_NE(run.out.find(std::string("  elevation ") + view + ": faces="), std::string::npos);
+    EXPECT_NE(run.out.find("  plan at z=1.2: cut_lines=24 "), std::string::npos) << run.out;
+    const test::CliRun missing = test::run_cli({"ortho-set", "th.korv", "--name", "nope"}, dir);
+    EXPECT_EQ(missing.exit_code, 1);
+    EXPECT_EQ(missing.err.rfind("ortho-set: no node named \"nope\"\n", 0), 0u) << missing.err;
+}
+
 }  // namespace
 }  // namespace korvan::cli

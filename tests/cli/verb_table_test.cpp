@@ -31,7 +31,7 @@ constexpr std::string_view kNotBuiltYet =
     "face-maker find-centre find-name fixit flatten-to-z gen-wall generate-buildings jpp "
     "list-profiles loft loose-to-groups magnet massing-chain merge-buildings "
     "move-to-plane move-to-z openings-demo orix-delete-tagged orix-explode orix-isolate "
-    "orix-purge orix-rename ortho-set pathtrace push-face quadface "
+    "orix-purge orix-rename pathtrace push-face quadface "
     "quick-rotate quick-tags railing remove-lines replace-component replace-material "
     "reset-axis road-profile round-check round-edges shape-bend shape-bend-plan "
     "shape-bender sweep-profile tavikscale thicken thinwall-demo tile-face toggle-tags "

@@ -320,5 +320,27 @@ TEST(PlanSnap, RadiusClampsAndTheWorkPlaneMeetsOnlyRaysThatCrossIt) {
     EXPECT_FALSE(pick_straight_down(box, 5, 5));
 }
 
+TEST(OrthoSet, ElevationsSeeTheSidesTurnedTowardsThemAndThePlanCutsLow) {
+    const Mesh box = box_solid({1, 2, 0.5f}, {4, 7, 1.5f});
+    const OrthoSet set = build_ortho_set(box);
+    ASSERT_FALSE(set.empty);
+    struct Want {
+        double width, area;
+    };
+    const Want want[4] = {{3, 3}, {5, 5}, {3, 3}, {5, 5}};  // front, right, back, left
+    for (int k = 0; k < 4; ++k) {
+        SCOPED_TRACE(set.elevations[k].name);
+        EXPECT_EQ(set.elevations[k].faces, 1u);
+        EXPECT_EQ(set.elevations[k].edges, 4u);
+        EXPECT_NEAR(set.elevations[k].width, want[k].width, 1e-5);
+        EXPECT_NEAR(set.elevations[k].height, 1.0, 1e-5);
+        EXPECT_NEAR(set.elevations[k].area, want[k].area, 1e-5);
+    }
+    // A piece lower than 2.4 m is cut halfway up.
+    EXPECT_FLOAT_EQ(set.plan.height, 1.0f);
+    EXPECT_NEAR(hatch_area(set.plan), 15.0, 1e-4);
+    EXPECT_TRUE(build_ortho_set(Mesh{}).empty);
+}
+
 }  // namespace
 }  // namespace korvan::plan
