@@ -5,6 +5,7 @@
 
 #include "cli/mcp.h"
 #include "cli/verbs/annotations.h"
+#include "cli/verbs/cleanup.h"
 #include "cli/verbs/document_verbs.h"
 #include "cli/verbs/edge_edits.h"
 #include "cli/verbs/face_edits.h"
@@ -1085,7 +1086,7 @@ constexpr VerbSpec kVerbs[] = {
     {"remove-lines", kRequiresOut, "[--in file.korv] --name NODE[,NODE...] --out file.korv",
      "remove redundant lines inside the named nodes (RemoveRedundantLinesCommand); exit 2 if\n"
      "nothing was redundant",
-     run_not_built},
+     run_remove_lines},
     {"replace-component", kRequiresOut, "[--in file.korv] --name OLD,TARGET --out file.korv",
      "replace component OLD by an instance of TARGET's definition fitted to OLD's world box\n"
      "(ReplaceComponentCommand); exit 2 if either is not a component",
@@ -1100,7 +1101,7 @@ constexpr VerbSpec kVerbs[] = {
      run_not_built},
     {"find-name", 0, "[--in file.korv] --name TERM[;TERM...]",
      "list the groups and components whose name contains one of the terms, case ignored",
-     run_not_built},
+     run_find_name},
     {"find-centre", kRequiresOut,
      "[--in file.korv] [--name NODE[,NODE...]] [--faces N0,N1,...] --out file.korv",
      "add a guide point at the centre of each listed face or node's bounding box", run_not_built},

@@ -1,0 +1,175 @@
+// Clean-up verb handlers. The rules of each clean-up live with its tool in tools/cleanup/;
+// here the named nodes are found, each touched mesh becomes one step of a single undoable
+// command, and the counts are printed.
+//
+// remove-lines works on the meshes of the named groups and of every group below them, each
+// mesh once however many names reach it. Instances are left alone: their geometry belongs to
+// a definition that other instances share, so cleaning it from one place would change them
+// all.
+#include "cli/verbs/cleanup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "cli/report.h"
+#include "cli/verbs/verb_support.h"
+#include "document/commands/command.h"
+#include "document/commands/undo_steps.h"
+#include "document/tree_walk.h"
+#include "tools/cleanup/remove_lines.h"
+
+namespace korvan::cli {
+namespace {
+
+// Splits text at `separator`; empty pieces are dropped.
+std::vector<std::string> split_at(std::string_view text, char separator) {
+    std::vector<std::string> pieces;
+    while (!text.empty()) {
+        const std::size_t cut = text.find(separator);
+        const std::string_view piece = text.substr(0, cut);
+        if (!piece.empty()) pieces.emplace_back(piece);
+        if (cut == std::string_view::npos) break;
+        text.remove_prefix(cut + 1);
+    }
+    return pieces;
+}
+
+void append_key(std::string& out, std::string_view key, std::uint64_t value) {
+    out.append(" ").append(key).append("=");
+    append_int(out, static_cast<std::int64_t>(value));
+}
+
+// The named nodes, in the order given; the first name not found is left in `missing`.
+std::vector<SceneNode*> named_nodes(Document& doc, const std::vector<std::string>& names,
+                                    std::string& missing) {
+    std::vector<SceneNode*> nodes;
+    for (const std::string& n : names) {
+        SceneNode* node = doc.find_node_by_name(n);
+        if (node == nullptr) {
+            missing = n;
+            return {};
+        }
+        nodes.push_back(node);
+    }
+    return nodes;
+}
+
+// Groups in the subtrees of `tops`, each once, in walk order.
+std::vector<SceneNode*> groups_below(const std::vector<SceneNode*>& tops) {
+    std::vector<SceneNode*> groups;
+    for (SceneNode* top : tops) {
+        walk_nodes(*top, [&](SceneNode& n, std::size_t) {
+            if (n.is_group() && std::find(groups.begin(), groups.end(), &n) == groups.end()) {
+                groups.push_back(&n);
+            }
+            return true;
+        });
+    }
+    return groups;
+}
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+}  // namespace
+
+int run_remove_lines(const VerbCall& call) {
+    const Options& o = call.options;
+    const std::vector<std::string> names =
+        o.name.given ? split_at(o.name.value, ',') : std::vector<std::string>{};
+    if (names.empty()) return refuse_missing(call, "--name NODE[,NODE...]");
+    std::optional<Document> doc = acquire_model(call);
+    if (!doc) return kExitFailure;
+    std::string missing;
+    const std::vector<SceneNode*> tops = named_nodes(*doc, names, missing);
+    if (tops.empty()) {
+        std::string reason = "no node named ";
+        append_quoted(reason, missing);
+        return refuse(call, reason);
+    }
+    static constexpr const char* kLabel = "Delete Coplanar Edges Loose";
+    CompoundCommand command(kLabel);
+    RedundantLinesResult total;
+    std::uint64_t meshes = 0;
+    const std::vector<SceneNode*> groups = groups_below(tops);
+    for (SceneNode* g : groups) {
+        Mesh after = g->mesh;
+        const RedundantLinesResult r = remove_redundant_lines(after);
+        total.kept += r.kept;
+        total.faces_before += r.faces_before;
+        if (r.removed == 0) {
+            total.faces_after += r.faces_before;
+            continue;
+        }
+        total.removed += r.removed;
+        total.faces_after += r.faces_after;
+        ++meshes;
+        command.add(std::make_unique<MeshEditStep>(*doc, MeshLocator::of_node(g), kLabel,
+                                                   g->mesh, std::move(after)));
+    }
+    if (total.removed == 0) return refuse(call, "nothing was redundant", kExitNothingToDo);
+    command.redo();
+    std::string out = "remove-lines: removed ";
+    append_int(out, static_cast<std::int64_t>(total.removed));
+    out.append(" redundant line(s) in ");
+    append_int(out, static_cast<std::int64_t>(meshes));
+    out.append(" mesh(es)");
+    append_key(out, "removed_lines", total.removed);
+    append_key(out, "kept_lines", total.kept);
+    append_key(out, "faces_before", total.faces_before);
+    append_key(out, "faces_after", total.faces_after);
+    append_key(out, "groups", groups.size());
+    return finish_edit(call, *doc, std::move(out));
+}
+
+int run_find_name(const VerbCall& call) {
+    const Options& o = call.options;
+    std::vector<std::string> terms =
+        o.name.given ? split_at(o.name.value, ';') : std::vector<std::string>{};
+    if (terms.empty()) return refuse_missing(call, "--name TERM[;TERM...]");
+    for (std::string& t : terms) t = lower(t);
+    std::optional<Document> doc = acquire_model(call);
+    if (!doc) return kExitFailure;
+    std::string out;
+    std::uint64_t searched = 0, found = 0;
+    const Document& d = *doc;
+    walk_nodes(d.root(), [&](const SceneNode& n, std::size_t depth) {
+        if (depth == 0) return true;  // the root is the model itself, not a group
+        ++searched;
+        const std::string name = lower(n.name);
+        const auto hit = std::find_if(terms.begin(), terms.end(), [&](const std::string& t) {
+            return name.find(t) != std::string::npos;
+        });
+        if (hit == terms.end()) return true;
+        ++found;
+        out.append(n.is_instance() ? "component " : "group ");
+        append_quoted(out, n.name);
+        out.append(" depth=");
+        append_int(out, static_cast<std::int64_t>(depth));
+        if (n.is_instance()) {
+            out.append(" definition=");
+            append_quoted(out, n.definition_id);
+        }
+        out.append("\n");
+        return true;
+    });
+    std::string head = "find-name: ";
+    append_int(head, static_cast<std::int64_t>(found));
+    head.append(" of ");
+    append_int(head, static_cast<std::int64_t>(searched));
+    head.append(" node(s) match\n");
+    write_out(head + out);
+    return found == 0 ? kExitNothingToDo : kExitOk;
+}
+
+}  // namespace korvan::cli

@@ -1,0 +1,126 @@
+// The clean-up verbs end to end: what they change in the saved file, what they must leave
+// alone, and that a run with nothing to do exits 2 and writes nothing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/samples/fallback_model.h"
+#include "document/document.h"
+#include "tests/cli/cli_checks.h"
+#include "tests/support/solid_checks.h"
+#include "tools/cleanup/remove_lines.h"
+#include "tools/inspect.h"
+
+namespace korvan {
+namespace {
+
+using test::Args;
+
+// A cube with every face cut corner to corner: twelve triangles over six flat squares.
+Mesh cut_cube(float size) {
+    Mesh m = test::cube_mesh(size);
+    for (FaceId f = 0; f < 6; ++f) {
+        const std::vector<VertexId> ring = m.face_vertices(f);
+        m.split_face_with_edge(f, m.vertices()[ring[0]].position, m.vertices()[ring[2]].position);
+    }
+    m.link_shared_edges();
+    return m;
+}
+
+// Root holds "Slab" (which holds "Inner") and "Other", each a cut cube.
+Document cut_cubes_model() {
+    Document doc;
+    auto add = [](SceneNode& parent, const char* name, float size) -> SceneNode& {
+        auto node = std::make_unique<SceneNode>();
+        node->name = name;
+        node->mesh = cut_cube(size);
+        return parent.add_child(std::move(node));
+    };
+    SceneNode& slab = add(doc.root(), "Slab", 1.0f);
+    add(slab, "Inner", 2.0f);
+    add(doc.root(), "Other", 3.0f);
+    return doc;
+}
+
+const SceneNode* child(const SceneNode& parent, const std::string& name) {
+    for (const auto& c : parent.children) {
+        if (c->name == name) return c.get();
+    }
+    return nullptr;
+}
+
+TEST(RemoveLinesVerb, CleansTheNamedSubtreesOnly) {
+    const std::filesystem::path dir = test::fresh_temp_dir();
+    test::write_model(dir / "in.korv", cut_cubes_model());
+    const test::CliRun run = test::run_cli(
+        {"remove-lines", "--in", "in.korv", "--name", "Slab,Slab", "--out", "o.korv"}, dir);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(test::stat_value(run.out, "removed_lines"), "12");
+    EXPECT_NE(run.out.find(" groups=2, saved to"), std::string::npos) << run.out;
+    EXPECT_EQ(test::stat_value(run.out, "faces_before"), "24");
+    EXPECT_EQ(test::stat_value(run.out, "faces_after"), "12");
+    const Document out = test::load_model(dir / "o.korv");
+    const SceneNode* slab = child(out.root(), "Slab");
+    const SceneNode* other = child(out.root(), "Other");
+    ASSERT_NE(slab, nullptr);
+    ASSERT_NE(other, nullptr);
+    ASSERT_EQ(slab->children.size(), 1u);
+    struct Want {
+        const Mesh* mesh;
+        std::size_t faces;
+        double volume;
+    };
+    for (const Want& w : {Want{&slab->mesh, 6, 1.0}, Want{&slab->children[0]->mesh, 6, 8.0},
+                          Want{&other->mesh, 12, 27.0}}) {
+        EXPECT_EQ(w.mesh->alive_faces().size(), w.faces);
+        EXPECT_NEAR(test::piece_volumes(*w.mesh).at(0), w.volume, 1e-5);
+        EXPECT_TRUE(check_solid(*w.mesh).closed());
+    }
+
+    // A second run finds nothing: exit 2 and no file; a missing name and no name refuse.
+    test::expect_runs(dir, {
+        test::refused({"remove-lines", "--in", "o.korv", "--name", "Slab", "--out", "p.korv"},
+                      "remove-lines: nothing was redundant\n", 2),
+        test::refused({"remove-lines", "--in", "in.korv", "--name", "Slab,Nope", "--out",
+                       "p.korv"},
+                      "remove-lines: no node named \"Nope\"\n"),
+    });
+    EXPECT_FALSE(std::filesystem::exists(dir / "p.korv"));
+}
+
+// The wall pieces round the openings lie in one plane but frame a hole: they must stay. The
+// door and windows are instances, whose shared definitions the verb leaves alone.
+TEST(RemoveLinesVerb, TheSampleTownhouseIsAlreadyClean) {
+    Document doc;
+    cli::install_fallback_model(doc);
+    Mesh m = doc.root().mesh;
+    const RedundantLinesResult r = remove_redundant_lines(m);
+    EXPECT_EQ(r.removed, 0u);
+    EXPECT_GT(r.kept, 0u);
+    EXPECT_EQ(r.faces_after, r.faces_before);
+    test::expect_runs(test::fresh_temp_dir(),
+                      {test::refused({"remove-lines", "--name", "Door,Side window", "--out",
+                                      "t.korv"},
+                                     "remove-lines: nothing was redundant\n", 2)});
+}
+
+TEST(FindNameVerb, ListsMatchesOfAnyTermIgnoringCase) {
+    const std::filesystem::path dir = test::fresh_temp_dir();
+    test::write_model(dir / "in.korv", cut_cubes_model());
+    const test::CliRun run = test::run_cli({"find-name", "--in", "in.korv", "--name", "SLAB;inn"}, dir);
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.out,
+              "find-name: 2 of 3 node(s) match\n"
+              "group \"Slab\" depth=1\n"
+              "group \"Inner\" depth=2\n");
+    const test::CliRun none = test::run_cli({"find-name", "--in", "in.korv", "--name", "zz"}, dir);
+    EXPECT_EQ(none.exit_code, 2);
+    EXPECT_EQ(none.out, "find-name: 0 of 3 node(s) match\n");
+}
+
+}  // namespace
+}  // namespace korvan

@@ -1,0 +1,147 @@
+// Clean-up tools on models built to need them: what a pass removes, what it must keep, and the
+// invariants of a clean-up (closed solids stay closed with their volume, a second pass finds
+// nothing).
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <numeric>
+#include <vector>
+
+#include "core/mesh.h"
+#include "tests/support/solid_builders.h"
+#include "tests/support/solid_checks.h"
+#include "tools/cleanup/remove_lines.h"
+#include "tools/inspect.h"
+
+namespace korvan {
+namespace {
+
+using test::box_solid;
+
+double total_volume(const Mesh& mesh) {
+    const std::vector<double> v = test::piece_volumes(mesh);
+    return std::accumulate(v.begin(), v.end(), 0.0);
+}
+
+// A 2 x 3 x 4 box with every face cut corner to corner: twelve triangles, six redundant lines.
+Mesh diagonal_box() {
+    Mesh m = box_solid({0, 0, 0}, {2, 3, 4});
+    for (FaceId f = 0; f < 6; ++f) {
+        const std::vector<VertexId> ring = m.face_vertices(f);
+        m.split_face_with_edge(f, m.vertices()[ring[0]].position, m.vertices()[ring[2]].position);
+    }
+    m.link_shared_edges();  // the cut leaves each diagonal's two sides apart
+    return m;
+}
+
+// The coplanar face across one of the sides of `face`, if any.
+FaceId other_half(const Mesh& m, FaceId face) {
+    for (const HalfEdgeId h : m.face_half_edges(face)) {
+        const FaceId across = m.half_edges()[m.half_edges()[h].twin].face;
+        if (across != kInvalidId && dot(m.face_normal(across), m.face_normal(face)) > 0.99f) {
+            return across;
+        }
+    }
+    return kInvalidId;
+}
+
+TEST(RemoveLines, DissolvesOnlyLinesBetweenLikeCoplanarFaces) {
+    struct Row {
+        const char* name;
+        std::function<void(Mesh&, FaceId)> tweak;  // gets one half of a cut face
+        std::uint64_t removed;
+    };
+    const std::vector<Row> rows = {
+        {"every diagonal", [](Mesh&, FaceId) {}, 6},
+        {"one half painted", [](Mesh& m, FaceId f) { m.set_face_material(f, 3); }, 5},
+        {"one half on another layer", [](Mesh& m, FaceId f) { m.set_face_layer(f, 2); }, 5},
+        {"one half hidden", [](Mesh& m, FaceId f) { m.hide_face(f); }, 5},
+        {"a texture seam",
+         [](Mesh& m, FaceId f) {
+             for (const HalfEdgeId h : m.face_half_edges(f)) {
+                 if (m.half_edges()[m.half_edges()[h].twin].face == other_half(m, f)) {
+                     m.edge_mut(m.half_edges()[h].edge).seam = true;
+                 }
+             }
+         },
+         5},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Mesh m = diagonal_box();
+        ASSERT_EQ(m.alive_faces().size(), 12u);
+        const FaceId half = m.alive_faces().front();
+        ASSERT_NE(other_half(m, half), kInvalidId);
+        row.tweak(m, half);
+        const double volume = total_volume(m);
+        const RedundantLinesResult r = remove_redundant_lines(m);
+        EXPECT_EQ(r.removed, row.removed);
+        EXPECT_EQ(r.kept, 0u);
+        EXPECT_EQ(r.faces_before, 12u);
+        EXPECT_EQ(r.faces_after, 12u - row.removed);
+        EXPECT_EQ(m.alive_faces().size(), r.faces_after);
+        EXPECT_NEAR(total_volume(m), volume, 1e-9);
+        EXPECT_NEAR(volume, 24.0, 1e-6);
+        test::expect_closed_solids(m);
+        EXPECT_TRUE(check_solid(m).closed());
+        // A second pass finds nothing, and nothing left is redundant by the rules.
+        EXPECT_EQ(remove_redundant_lines(m).removed, 0u);
+        for (EdgeId e = 0; e < m.edges().size(); ++e) EXPECT_FALSE(is_redundant_line(m, e));
+    }
+}
+
+TEST(RemoveLines, LeavesCleanSolidsUntouched) {
+    const std::vector<std::pair<const char*, Mesh>> meshes = [] {
+        std::vector<std::pair<const char*, Mesh>> v;
+        v.emplace_back("box", box_solid({0, 0, 0}, {1, 1, 1}));
+        v.emplace_back("prism", test::prism_solid(7, 1.0f, 0, 0, 0, 2));
+        return v;
+    }();
+    for (const auto& [name, mesh] : meshes) {
+        SCOPED_TRACE(name);
+        Mesh m = mesh;
+        const RedundantLinesResult r = remove_redundant_lines(m);
+        EXPECT_EQ(r.removed, 0u);
+        EXPECT_EQ(r.faces_after, r.faces_before);
+        EXPECT_EQ(m.faces().size(), mesh.faces().size());
+    }
+}
+
+TEST(RemoveLines, KeepsTheCutsOfAFlatRegionRoundAnOpening) {
+    // A 3 x 3 flat frame of four pieces round a 1 x 1 opening, and beside it a square cut
+    // into two triangles: only the square's diagonal goes.
+    Mesh m;
+    auto p = [&](float x, float y) { return m.add_vertex({x, y, 0}); };
+    const VertexId a = p(0, 0), b = p(3, 0), c = p(3, 1), d = p(2, 1), e = p(1, 1), f = p(0, 1);
+    const VertexId g = p(0, 2), h = p(1, 2), i = p(2, 2), j = p(3, 2), k = p(3, 3), l = p(0, 3);
+    m.add_ngon(std::vector<VertexId>{a, b, c, d, e, f});  // bottom
+    m.add_ngon(std::vector<VertexId>{g, h, i, j, k, l});  // top
+    m.add_quad(f, e, h, g);                               // left
+    m.add_quad(d, c, j, i);                               // right
+    const VertexId s0 = p(5, 0), s1 = p(6, 0), s2 = p(6, 1), s3 = p(5, 1);
+    m.add_triangle(s0, s1, s2);
+    m.add_triangle(s0, s2, s3);
+    m.link_shared_edges();
+    const double area = m.area_of_faces(m.alive_faces());
+    const RedundantLinesResult r = remove_redundant_lines(m);
+    EXPECT_EQ(r.removed, 1u);
+    EXPECT_EQ(r.kept, 4u);
+    EXPECT_EQ(r.faces_after, 5u);
+    EXPECT_NEAR(m.area_of_faces(m.alive_faces()), area, 1e-5);
+}
+
+TEST(RemoveLines, JoinsTheFlatBandsOfATriangulatedSphere) {
+    // Each band quad between two latitudes is a flat trapezoid split into two triangles; the
+    // pole fans and the bands meet at real bends.
+    Mesh m = test::sphere_solid(12, 6, 1.0f);
+    const double volume = total_volume(m);
+    const RedundantLinesResult r = remove_redundant_lines(m);
+    EXPECT_EQ(r.removed, 12u * 4u);
+    EXPECT_EQ(r.faces_after, r.faces_before - r.removed);
+    EXPECT_NEAR(total_volume(m), volume, 1e-6);
+    test::expect_closed_solids(m);
+    EXPECT_EQ(remove_redundant_lines(m).removed, 0u);
+}
+
+}  // namespace
+}  // namespace korvan
