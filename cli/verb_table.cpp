@@ -1098,7 +1098,7 @@ constexpr VerbSpec kVerbs[] = {
     {"clear-textures", kRequiresOut, "[--in file.korv] --out file.korv",
      "every library material loses its texture and keeps its colour (ClearTexturesCommand);\n"
      "exit 2 if none had one",
-     run_not_built},
+     run_clear_textures},
     {"find-name", 0, "[--in file.korv] --name TERM[;TERM...]",
      "list the groups and components whose name contains one of the terms, case ignored",
      run_find_name},

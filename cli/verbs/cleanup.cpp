@@ -23,6 +23,7 @@
 #include "document/commands/command.h"
 #include "document/commands/undo_steps.h"
 #include "document/tree_walk.h"
+#include "tools/cleanup/clear_textures.h"
 #include "tools/cleanup/remove_lines.h"
 
 namespace korvan::cli {
@@ -129,6 +130,21 @@ int run_remove_lines(const VerbCall& call) {
     append_key(out, "faces_before", total.faces_before);
     append_key(out, "faces_after", total.faces_after);
     append_key(out, "groups", groups.size());
+    return finish_edit(call, *doc, std::move(out));
+}
+
+int run_clear_textures(const VerbCall& call) {
+    std::optional<Document> doc = acquire_model(call);
+    if (!doc) return kExitFailure;
+    ClearTexturesCommand command(*doc);
+    command.redo();
+    if (command.is_noop()) return refuse(call, command.refusal(), kExitNothingToDo);
+    std::string out = "clear-textures: cleared the texture of ";
+    append_int(out, static_cast<std::int64_t>(command.materials_cleared()));
+    out.append(" material(s)");
+    append_key(out, "images", command.images_cleared());
+    append_key(out, "patterns", command.patterns_cleared());
+    append_key(out, "materials", doc->materials().size());
     return finish_edit(call, *doc, std::move(out));
 }
 

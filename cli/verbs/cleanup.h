@@ -9,5 +9,6 @@ namespace korvan::cli {
 
 int run_remove_lines(const VerbCall& call);
 int run_find_name(const VerbCall& call);
+int run_clear_textures(const VerbCall& call);
 
 }  // namespace korvan::cli

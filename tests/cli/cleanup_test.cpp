@@ -9,6 +9,7 @@
 
 #include "cli/samples/fallback_model.h"
 #include "document/document.h"
+#include "document/material_library.h"
 #include "tests/cli/cli_checks.h"
 #include "tests/support/solid_checks.h"
 #include "tools/cleanup/remove_lines.h"
@@ -120,6 +121,33 @@ TEST(FindNameVerb, ListsMatchesOfAnyTermIgnoringCase) {
     const test::CliRun none = test::run_cli({"find-name", "--in", "in.korv", "--name", "zz"}, dir);
     EXPECT_EQ(none.exit_code, 2);
     EXPECT_EQ(none.out, "find-name: 0 of 3 node(s) match\n");
+}
+
+TEST(ClearTexturesVerb, TheSampleLosesItsTexturesOnceOnly) {
+    const std::filesystem::path dir = test::fresh_temp_dir();
+    const test::CliRun run = test::run_cli({"clear-textures", "--out", "t.korv"}, dir);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    Document sample;
+    cli::install_fallback_model(sample);
+    const Document out = test::load_model(dir / "t.korv");
+    ASSERT_EQ(out.materials().size(), sample.materials().size());
+    std::uint64_t textured = 0;
+    for (std::size_t i = 0; i < out.materials().size(); ++i) {
+        const Material& was = sample.materials()[i];
+        const Material& now = out.materials()[i];
+        textured += !was.texture_path.empty() || was.uv.pattern != TexturePattern::kNone ? 1 : 0;
+        EXPECT_EQ(now.texture_path, "");
+        EXPECT_EQ(now.uv.pattern, TexturePattern::kNone);
+        EXPECT_EQ(now.albedo, was.albedo);
+        EXPECT_EQ(now.name, was.name);
+    }
+    EXPECT_GT(textured, 0u);
+    EXPECT_EQ(run.out.rfind("clear-textures: cleared the texture of ", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("of " + std::to_string(textured) + " material(s)"), std::string::npos);
+    EXPECT_EQ(out.root().mesh.alive_faces().size(), sample.root().mesh.alive_faces().size());
+    test::expect_runs(dir, {test::refused({"clear-textures", "--in", "t.korv", "--out", "u.korv"},
+                                          "clear-textures: no material had a texture\n", 2)});
+    EXPECT_FALSE(std::filesystem::exists(dir / "u.korv"));
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include "core/mesh.h"
 #include "tests/support/solid_builders.h"
 #include "tests/support/solid_checks.h"
+#include "document/document.h"
+#include "tools/cleanup/clear_textures.h"
 #include "tools/cleanup/remove_lines.h"
 #include "tools/inspect.h"
 
@@ -141,6 +143,46 @@ TEST(RemoveLines, JoinsTheFlatBandsOfATriangulatedSphere) {
     EXPECT_NEAR(total_volume(m), volume, 1e-6);
     test::expect_closed_solids(m);
     EXPECT_EQ(remove_redundant_lines(m).removed, 0u);
+}
+
+TEST(ClearTextures, DropsImagesAndPatternsKeepsColoursAndUndoes) {
+    Document doc;
+    std::vector<Material> mats(4);
+    mats[1].texture_path = "textures/brick.png";
+    mats[1].albedo = {0.5f, 0.2f, 0.1f};
+    mats[1].uv.tile_width = 0.25f;
+    mats[2].uv.pattern = TexturePattern::kChecker;
+    mats[3].texture_path = "textures/oak.png";
+    mats[3].uv.pattern = TexturePattern::kBrick;
+    doc.materials() = MaterialLibrary(mats);
+    const MaterialLibrary before = doc.materials();
+
+    ClearTexturesCommand clear(doc);
+    clear.redo();
+    ASSERT_FALSE(clear.is_noop());
+    EXPECT_EQ(clear.materials_cleared(), 3u);
+    EXPECT_EQ(clear.images_cleared(), 2u);
+    EXPECT_EQ(clear.patterns_cleared(), 2u);
+    const MaterialLibrary after = doc.materials();
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        SCOPED_TRACE(i);
+        Material want = before[i];
+        want.texture_path.clear();
+        want.uv.pattern = TexturePattern::kNone;
+        EXPECT_EQ(after[i], want);
+    }
+    clear.undo();
+    EXPECT_EQ(doc.materials(), before);
+    clear.redo();
+    EXPECT_EQ(doc.materials(), after);
+
+    // Nothing left to clear: a no-op that leaves the library as it was.
+    ClearTexturesCommand again(doc);
+    again.redo();
+    EXPECT_TRUE(again.is_noop());
+    EXPECT_STREQ(again.refusal(), "no material had a texture");
+    EXPECT_EQ(doc.materials(), after);
 }
 
 }  // namespace
