@@ -1094,7 +1094,7 @@ constexpr VerbSpec kVerbs[] = {
     {"replace-material", kRequiresOut, "[--in file.korv] --name FROM,TO --out file.korv",
      "every face and node painted FROM gets TO (ReplaceMaterialCommand; material ids, -1 the\n"
      "default); exit 2 if nothing used FROM",
-     run_not_built},
+     run_replace_material},
     {"clear-textures", kRequiresOut, "[--in file.korv] --out file.korv",
      "every library material loses its texture and keeps its colour (ClearTexturesCommand);\n"
      "exit 2 if none had one",

@@ -10,11 +10,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -25,6 +27,7 @@
 #include "document/tree_walk.h"
 #include "tools/cleanup/clear_textures.h"
 #include "tools/cleanup/remove_lines.h"
+#include "tools/cleanup/replace_material.h"
 
 namespace korvan::cli {
 namespace {
@@ -145,6 +148,47 @@ int run_clear_textures(const VerbCall& call) {
     append_key(out, "images", command.images_cleared());
     append_key(out, "patterns", command.patterns_cleared());
     append_key(out, "materials", doc->materials().size());
+    return finish_edit(call, *doc, std::move(out));
+}
+
+int run_replace_material(const VerbCall& call) {
+    const Options& o = call.options;
+    const std::vector<std::string> ids =
+        o.name.given ? split_at(o.name.value, ',') : std::vector<std::string>{};
+    if (ids.size() != 2) return refuse_missing(call, "--name FROM,TO");
+    std::int32_t id[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+        const std::string& t = ids[static_cast<std::size_t>(i)];
+        const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), id[i]);
+        if (ec != std::errc() || end != t.data() + t.size() || id[i] < -1) {
+            return refuse(call, "--name takes two material ids, -1 for the default");
+        }
+    }
+    std::optional<Document> doc = acquire_model(call);
+    if (!doc) return kExitFailure;
+    for (const std::int32_t m : id) {
+        if (m >= 0 && !doc->materials().valid(m)) {
+            std::string reason = "no material ";
+            append_int(reason, m);
+            return refuse(call, reason);
+        }
+    }
+    MaterialReplacement counts;
+    std::unique_ptr<Command> command = make_replace_material(*doc, id[0], id[1], counts);
+    if (!command) {
+        std::string reason = "nothing used material ";
+        append_int(reason, id[0]);
+        return refuse(call, reason, kExitNothingToDo);
+    }
+    command->redo();
+    std::string out = "replace-material: repainted ";
+    append_int(out, static_cast<std::int64_t>(counts.faces));
+    out.append(" face(s) and ");
+    append_int(out, static_cast<std::int64_t>(counts.nodes));
+    out.append(" node(s)");
+    append_key(out, "faces", counts.faces);
+    append_key(out, "nodes", counts.nodes);
+    append_key(out, "meshes", counts.meshes);
     return finish_edit(call, *doc, std::move(out));
 }
 

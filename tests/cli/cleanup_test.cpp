@@ -2,6 +2,7 @@
 // alone, and that a run with nothing to do exits 2 and writes nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -148,6 +149,42 @@ TEST(ClearTexturesVerb, TheSampleLosesItsTexturesOnceOnly) {
     test::expect_runs(dir, {test::refused({"clear-textures", "--in", "t.korv", "--out", "u.korv"},
                                           "clear-textures: no material had a texture\n", 2)});
     EXPECT_FALSE(std::filesystem::exists(dir / "u.korv"));
+}
+
+TEST(ReplaceMaterialVerb, RepaintsTheSampleAndRefusesWhatItCannotDo) {
+    Document sample;
+    cli::install_fallback_model(sample);
+    std::vector<std::uint64_t> used(sample.materials().size(), 0);
+    for (const FaceId f : sample.root().mesh.alive_faces()) {
+        ++used[sample.root().mesh.faces()[f].material_id];
+    }
+    for (const ComponentDefinition& d : sample.definitions()) {
+        for (const FaceId f : d.mesh.alive_faces()) ++used[d.mesh.faces()[f].material_id];
+    }
+    const auto most = std::max_element(used.begin() + 1, used.end());
+    const auto unused = std::find(used.begin() + 1, used.end(), 0u);
+    ASSERT_NE(unused, used.end());
+    const std::string from = std::to_string(most - used.begin());
+    const std::string idle = std::to_string(unused - used.begin());
+
+    const std::filesystem::path dir = test::fresh_temp_dir();
+    const test::CliRun run =
+        test::run_cli({"replace-material", "--name", from + "," + idle, "--out", "r.korv"}, dir);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(test::stat_value(run.out, "faces"), std::to_string(*most));
+    const Document out = test::load_model(dir / "r.korv");
+    EXPECT_TRUE(out.root().mesh.faces_with_material(static_cast<std::uint32_t>(*most)).empty());
+    EXPECT_EQ(out.root().mesh.alive_faces().size(), sample.root().mesh.alive_faces().size());
+
+    test::expect_runs(dir, {
+        test::refused({"replace-material", "--name", idle + ",1", "--out", "x.korv"},
+                      "replace-material: nothing used material " + idle + "\n", 2),
+        test::refused({"replace-material", "--name", "1,999", "--out", "x.korv"},
+                      "replace-material: no material 999\n"),
+        test::refused({"replace-material", "--name", "1,x", "--out", "x.korv"},
+                      "replace-material: --name takes two material ids, -1 for the default\n"),
+    });
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.korv"));
 }
 
 }  // namespace

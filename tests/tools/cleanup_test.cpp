@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <numeric>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "document/document.h"
 #include "tools/cleanup/clear_textures.h"
 #include "tools/cleanup/remove_lines.h"
+#include "tools/cleanup/replace_material.h"
+#include "document/commands/undo_steps.h"
 #include "tools/inspect.h"
 
 namespace korvan {
@@ -183,6 +186,70 @@ TEST(ClearTextures, DropsImagesAndPatternsKeepsColoursAndUndoes) {
     EXPECT_TRUE(again.is_noop());
     EXPECT_STREQ(again.refusal(), "no material had a texture");
     EXPECT_EQ(doc.materials(), after);
+}
+
+// Faces of each material over every node mesh, and each node's paint, in walk order.
+std::vector<std::uint64_t> paint_census(const Document& doc) {
+    std::vector<std::uint64_t> out(8, 0);
+    std::vector<const SceneNode*> stack{&doc.root()};
+    while (!stack.empty()) {
+        const SceneNode* n = stack.back();
+        stack.pop_back();
+        for (const FaceId f : n->mesh.alive_faces()) ++out[n->mesh.faces()[f].material_id];
+        out.push_back(static_cast<std::uint64_t>(n->material + 1));
+        for (const auto& c : n->children) stack.push_back(c.get());
+    }
+    return out;
+}
+
+TEST(ReplaceMaterial, RepaintsFacesAndNodesAndUndoesExactly) {
+    Document doc;
+    doc.materials() = MaterialLibrary(std::vector<Material>(6));
+    doc.root().mesh = box_solid({0, 0, 0}, {1, 1, 1}, 2);
+    doc.root().mesh.set_face_material(0, 0);
+    auto group = std::make_unique<SceneNode>();
+    group->mesh = box_solid({2, 0, 0}, {3, 1, 1}, 0);
+    group->material = 2;
+    doc.root().add_child(std::move(group));
+    const Document before = doc;
+    const std::vector<std::uint64_t> census = paint_census(doc);
+
+    struct Row {
+        std::int32_t from, to;
+        std::uint64_t faces, nodes, meshes;
+    };
+    for (const Row& row : {Row{2, 3, 5, 1, 1}, Row{-1, 4, 7, 0, 2}, Row{0, -1, 0, 0, 0},
+                           Row{5, 1, 0, 0, 0}, Row{2, 2, 0, 0, 0}}) {
+        SCOPED_TRACE(testing::Message() << row.from << " -> " << row.to);
+        MaterialReplacement counts;
+        std::unique_ptr<Command> replace = make_replace_material(doc, row.from, row.to, counts);
+        EXPECT_EQ(counts.faces, row.faces);
+        EXPECT_EQ(counts.nodes, row.nodes);
+        EXPECT_EQ(counts.meshes, row.meshes);
+        if (row.faces + row.nodes == 0) {
+            EXPECT_EQ(replace, nullptr);
+            continue;
+        }
+        ASSERT_NE(replace, nullptr);
+        replace->redo();
+        // The census moves the replaced faces and paints over, and nothing else.
+        std::vector<std::uint64_t> want = census;
+        const std::size_t from = row.from < 0 ? 0 : static_cast<std::size_t>(row.from);
+        const std::size_t to = row.to < 0 ? 0 : static_cast<std::size_t>(row.to);
+        want[to] += want[from];
+        want[from] = 0;
+        for (std::size_t i = 8; i < want.size(); ++i) {
+            if (row.from >= 0 && want[i] == static_cast<std::uint64_t>(row.from + 1)) {
+                want[i] = static_cast<std::uint64_t>(row.to + 1);
+            }
+        }
+        EXPECT_EQ(paint_census(doc), want);
+        replace->undo();
+        EXPECT_TRUE(same_mesh_content(doc.root().mesh, before.root().mesh));
+        EXPECT_TRUE(same_mesh_content(doc.root().children[0]->mesh,
+                                      before.root().children[0]->mesh));
+        EXPECT_EQ(paint_census(doc), census);
+    }
 }
 
 }  // namespace
