@@ -1108,7 +1108,7 @@ constexpr VerbSpec kVerbs[] = {
     {"circle-centre", kRequiresOut, "[--in file.korv] --out file.korv",
      "add a guide point at the centre of the circle through two straight segments; exit 2 if\n"
      "there are not exactly two, or they are parallel or not in one plane",
-     run_not_built},
+     run_circle_centre},
     {"loose-to-groups", kRequiresOut, "[--in file.korv] --out file.korv",
      "make every loose island of faces and lines its own group (LooseToGroupsCommand); exit 2\n"
      "if nothing was loose",

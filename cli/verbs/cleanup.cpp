@@ -22,9 +22,11 @@
 
 #include "cli/report.h"
 #include "cli/verbs/verb_support.h"
+#include "document/commands/annotation_commands.h"
 #include "document/commands/command.h"
 #include "document/commands/undo_steps.h"
 #include "document/tree_walk.h"
+#include "tools/cleanup/circle_centre.h"
 #include "tools/cleanup/clear_textures.h"
 #include "tools/cleanup/remove_lines.h"
 #include "tools/cleanup/replace_material.h"
@@ -189,6 +191,22 @@ int run_replace_material(const VerbCall& call) {
     append_key(out, "faces", counts.faces);
     append_key(out, "nodes", counts.nodes);
     append_key(out, "meshes", counts.meshes);
+    return finish_edit(call, *doc, std::move(out));
+}
+
+int run_circle_centre(const VerbCall& call) {
+    std::optional<Document> doc = acquire_model(call);
+    if (!doc) return kExitFailure;
+    const CircleCentreResult r = circle_centre_of_segments(doc->root().mesh);
+    if (r.status != CircleCentreStatus::kOk) return refuse(call, r.message, kExitNothingToDo);
+    // A guide point is a guide with both ends at the one place.
+    AddGuideCommand command(*doc, MeshLocator::of_node(&doc->root()), Guide{r.centre, r.centre});
+    command.redo();
+    std::string out = "circle-centre: added a guide point at ";
+    append_vec3(out, r.centre.x, r.centre.y, r.centre.z);
+    out.append(" radius=");
+    append_float(out, r.radius);
+    append_key(out, "guide", command.index());
     return finish_edit(call, *doc, std::move(out));
 }
 

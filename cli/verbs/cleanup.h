@@ -11,5 +11,6 @@ int run_remove_lines(const VerbCall& call);
 int run_find_name(const VerbCall& call);
 int run_clear_textures(const VerbCall& call);
 int run_replace_material(const VerbCall& call);
+int run_circle_centre(const VerbCall& call);
 
 }  // namespace korvan::cli

@@ -187,5 +187,32 @@ TEST(ReplaceMaterialVerb, RepaintsTheSampleAndRefusesWhatItCannotDo) {
     EXPECT_FALSE(std::filesystem::exists(dir / "x.korv"));
 }
 
+TEST(CircleCentreVerb, AddsOneGuidePointAtTheCentre) {
+    const std::filesystem::path dir = test::fresh_temp_dir();
+    Document doc;
+    doc.root().mesh.add_guide({3, 0, 0}, {0, 3, 0});   // a chord of the circle of radius 3 about 0
+    doc.root().mesh.add_guide({-3, 0, 0}, {0, -3, 0});  // parallel to the first
+    test::write_model(dir / "parallel.korv", doc);
+    doc.root().mesh.guide_mut(1) = Guide{{-3, 0, 0}, {0, 3, 0}};
+    test::write_model(dir / "in.korv", doc);
+    test::write_model(dir / "none.korv", Document{});
+    const test::CliRun run =
+        test::run_cli({"circle-centre", "--in", "in.korv", "--out", "o.korv"}, dir);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "circle-centre: added a guide point at (0,0,0) radius=3 guide=2, saved to "
+                       "\"o.korv\"\n");
+    const Document out = test::load_model(dir / "o.korv");
+    ASSERT_EQ(out.root().mesh.guides().size(), 3u);
+    EXPECT_EQ(out.root().mesh.guides()[2].a, out.root().mesh.guides()[2].b);
+    // The point is not a segment: a second run still sees the same two.
+    EXPECT_EQ(test::run_cli({"circle-centre", "--in", "o.korv", "--out", "p.korv"}, dir).exit_code, 0);
+    test::expect_runs(dir, {
+        test::refused({"circle-centre", "--in", "parallel.korv", "--out", "x.korv"},
+                      "circle-centre: the two segments are parallel\n", 2),
+        test::refused({"circle-centre", "--in", "none.korv", "--out", "x.korv"},
+                      "circle-centre: there must be exactly two straight segments\n", 2),
+    });
+}
+
 }  // namespace
 }  // namespace korvan

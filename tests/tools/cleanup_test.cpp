@@ -3,6 +3,7 @@
 // nothing).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <numeric>
@@ -12,6 +13,7 @@
 #include "tests/support/solid_builders.h"
 #include "tests/support/solid_checks.h"
 #include "document/document.h"
+#include "tools/cleanup/circle_centre.h"
 #include "tools/cleanup/clear_textures.h"
 #include "tools/cleanup/remove_lines.h"
 #include "tools/cleanup/replace_material.h"
@@ -250,6 +252,57 @@ TEST(ReplaceMaterial, RepaintsFacesAndNodesAndUndoesExactly) {
                                       before.root().children[0]->mesh));
         EXPECT_EQ(paint_census(doc), census);
     }
+}
+
+TEST(CircleCentre, FindsTheCentreFromTwoChordsOrSaysWhyNot) {
+    // A circle of radius 2 about c in a tilted plane spanned by the unit vectors e1 and e2.
+    const Vec3 c{1, 2, 3};
+    const Vec3 e1 = normalize(Vec3{1, 1, 0}), e2 = normalize(Vec3{-1, 1, 2});
+    auto on = [&](float deg) {
+        const float t = radians(deg);
+        return c + e1 * (2.0f * std::cos(t)) + e2 * (2.0f * std::sin(t));
+    };
+    const Vec3 off = cross(e1, e2) * 0.01f;
+    struct Row {
+        const char* name;
+        Vec3 a0, a1, b0, b1;
+        CircleCentreStatus status;
+    };
+    const std::vector<Row> rows = {
+        {"two chords", on(10), on(50), on(140), on(200), CircleCentreStatus::kOk},
+        {"chords sharing an end", on(0), on(90), on(90), on(135), CircleCentreStatus::kOk},
+        {"parallel chords", on(30), on(150), on(-30), on(-150), CircleCentreStatus::kParallel},
+        {"second chord lifted", on(10), on(50), on(140) + off, on(200) + off,
+         CircleCentreStatus::kNotInOnePlane},
+        {"no length", on(10), on(10), on(140), on(200), CircleCentreStatus::kDegenerate},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const CircleCentreResult r = circle_centre(row.a0, row.a1, row.b0, row.b1);
+        EXPECT_EQ(r.status, row.status);
+        if (r.status != CircleCentreStatus::kOk) {
+            EXPECT_STRNE(r.message, "");
+            continue;
+        }
+        EXPECT_NEAR(length(r.centre - c), 0.0f, 1e-5f);
+        EXPECT_NEAR(r.radius, 2.0f, 1e-5f);
+    }
+
+    // In a mesh: guide segments count, guide points and infinite guides do not.
+    Mesh m;
+    m.add_guide(on(10), on(50));
+    m.add_guide(c, c);
+    m.add_guide(on(0), on(1), true);
+    EXPECT_EQ(circle_centre_of_segments(m).status, CircleCentreStatus::kNotTwo);
+    m.add_guide(on(140), on(200));
+    const CircleCentreResult two = circle_centre_of_segments(m);
+    ASSERT_EQ(two.status, CircleCentreStatus::kOk);
+    EXPECT_NEAR(length(two.centre - c), 0.0f, 1e-5f);
+    // Loose lines left by an erased face count too: now there are five segments.
+    const VertexId a = m.add_vertex(on(10)), b = m.add_vertex(on(50)), d = m.add_vertex(on(90));
+    m.erase_face(*m.add_triangle(a, b, d));
+    EXPECT_EQ(loose_lines(m).size(), 3u);
+    EXPECT_EQ(circle_centre_of_segments(m).status, CircleCentreStatus::kNotTwo);
 }
 
 }  // namespace
