@@ -1104,7 +1104,7 @@ constexpr VerbSpec kVerbs[] = {
      run_find_name},
     {"find-centre", kRequiresOut,
      "[--in file.korv] [--name NODE[,NODE...]] [--faces N0,N1,...] --out file.korv",
-     "add a guide point at the centre of each listed face or node's bounding box", run_not_built},
+     "add a guide point at the centre of each listed face or node's bounding box", run_find_centre},
     {"circle-centre", kRequiresOut, "[--in file.korv] --out file.korv",
      "add a guide point at the centre of the circle through two straight segments; exit 2 if\n"
      "there are not exactly two, or they are parallel or not in one plane",

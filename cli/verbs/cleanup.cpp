@@ -28,6 +28,7 @@
 #include "document/tree_walk.h"
 #include "tools/cleanup/circle_centre.h"
 #include "tools/cleanup/clear_textures.h"
+#include "tools/cleanup/find_centre.h"
 #include "tools/cleanup/remove_lines.h"
 #include "tools/cleanup/replace_material.h"
 
@@ -207,6 +208,55 @@ int run_circle_centre(const VerbCall& call) {
     out.append(" radius=");
     append_float(out, r.radius);
     append_key(out, "guide", command.index());
+    return finish_edit(call, *doc, std::move(out));
+}
+
+int run_find_centre(const VerbCall& call) {
+    const Options& o = call.options;
+    const std::vector<std::string> names =
+        o.name.given ? split_at(o.name.value, ',') : std::vector<std::string>{};
+    if (names.empty() && o.faces.empty()) return refuse_missing(call, "--name or --faces");
+    std::optional<Document> doc = acquire_model(call);
+    if (!doc) return kExitFailure;
+    std::string missing;
+    const std::vector<SceneNode*> nodes = named_nodes(*doc, names, missing);
+    if (!names.empty() && nodes.empty()) {
+        std::string reason = "no node named ";
+        append_quoted(reason, missing);
+        return refuse(call, reason);
+    }
+    // Faces first, in the order listed (each once), then the nodes in the order named.
+    std::vector<Vec3> centres;
+    const Mesh& root_mesh = doc->root().mesh;
+    std::uint64_t faces = 0, nodes_marked = 0;
+    for (const FaceId f : distinct_alive_faces(root_mesh, o.faces)) {
+        if (const std::optional<Vec3> c = face_box_centre(root_mesh, f)) {
+            centres.push_back(*c);
+            ++faces;
+        }
+    }
+    for (const SceneNode* n : nodes) {
+        const Aabb box = node_world_box(*doc, *n);
+        if (box.empty()) continue;
+        centres.push_back(box.center());
+        ++nodes_marked;
+    }
+    if (centres.empty()) return refuse(call, "nothing listed has a centre", kExitNothingToDo);
+    CompoundCommand command("Find Centre");
+    for (const Vec3& c : centres) {
+        command.add(std::make_unique<AddGuideCommand>(*doc, MeshLocator::of_node(&doc->root()),
+                                                      Guide{c, c}));
+    }
+    command.redo();
+    std::string out = "find-centre: added ";
+    append_int(out, static_cast<std::int64_t>(centres.size()));
+    out.append(" guide point(s) at");
+    for (const Vec3& c : centres) {
+        out.append(" ");
+        append_vec3(out, c.x, c.y, c.z);
+    }
+    append_key(out, "faces", faces);
+    append_key(out, "nodes", nodes_marked);
     return finish_edit(call, *doc, std::move(out));
 }
 

@@ -12,5 +12,6 @@ int run_find_name(const VerbCall& call);
 int run_clear_textures(const VerbCall& call);
 int run_replace_material(const VerbCall& call);
 int run_circle_centre(const VerbCall& call);
+int run_find_centre(const VerbCall& call);
 
 }  // namespace korvan::cli

@@ -214,5 +214,30 @@ TEST(CircleCentreVerb, AddsOneGuidePointAtTheCentre) {
     });
 }
 
+TEST(FindCentreVerb, MarksFaceAndWorldBoxCentres) {
+    const std::filesystem::path dir = test::fresh_temp_dir();
+    Document doc = cut_cubes_model();
+    doc.root().mesh = test::cube_mesh(1.0f);
+    doc.root().children[0]->transform = Mat4::translation({10, 0, 0});  // "Slab"
+    test::write_model(dir / "in.korv", doc);
+    const test::CliRun run = test::run_cli(
+        {"find-centre", "--name", "Slab", "--faces", "1,1,99", "--in", "in.korv", "--out", "o.korv"},
+        dir);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    // The cube's top, then Slab (a unit cube holding a cube of 2) moved 10 along x.
+    EXPECT_EQ(run.out, "find-centre: added 2 guide point(s) at (0.5,0.5,1) (11,1,1) faces=1 "
+                       "nodes=1, saved to \"o.korv\"\n");
+    const Document out = test::load_model(dir / "o.korv");
+    ASSERT_EQ(out.root().mesh.guides().size(), 2u);
+    EXPECT_EQ(out.root().mesh.guides()[1].a, (Vec3{11, 1, 1}));
+    EXPECT_EQ(out.root().mesh.guides()[1].b, (Vec3{11, 1, 1}));
+    test::expect_runs(dir, {
+        test::refused({"find-centre", "--faces", "99", "--in", "in.korv", "--out", "x.korv"},
+                      "find-centre: nothing listed has a centre\n", 2),
+        test::refused({"find-centre", "--name", "Nope", "--in", "in.korv", "--out", "x.korv"},
+                      "find-centre: no node named \"Nope\"\n"),
+    });
+}
+
 }  // namespace
 }  // namespace korvan
