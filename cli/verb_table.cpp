@@ -5,6 +5,7 @@
 
 #include "cli/mcp.h"
 #include "cli/verbs/annotations.h"
+#include "cli/verbs/cleanup.h"
 #include "cli/verbs/document_verbs.h"
 #include "cli/verbs/edge_edits.h"
 #include "cli/verbs/face_edits.h"
@@ -1085,7 +1086,7 @@ constexpr VerbSpec kVerbs[] = {
     {"remove-lines", kRequiresOut, "[--in file.korv] --name NODE[,NODE...] --out file.korv",
      "remove redundant lines inside the named nodes (RemoveRedundantLinesCommand); exit 2 if\n"
      "nothing was redundant",
-     run_not_built},
+     run_remove_lines},
     {"replace-component", kRequiresOut, "[--in file.korv] --name OLD,TARGET --out file.korv",
      "replace component OLD by an instance of TARGET's definition fitted to OLD's world box\n"
      "(ReplaceComponentCommand); exit 2 if either is not a component",
@@ -1093,21 +1094,21 @@ constexpr VerbSpec kVerbs[] = {
     {"replace-material", kRequiresOut, "[--in file.korv] --name FROM,TO --out file.korv",
      "every face and node painted FROM gets TO (ReplaceMaterialCommand; material ids, -1 the\n"
      "default); exit 2 if nothing used FROM",
-     run_not_built},
+     run_replace_material},
     {"clear-textures", kRequiresOut, "[--in file.korv] --out file.korv",
      "every library material loses its texture and keeps its colour (ClearTexturesCommand);\n"
      "exit 2 if none had one",
-     run_not_built},
+     run_clear_textures},
     {"find-name", 0, "[--in file.korv] --name TERM[;TERM...]",
      "list the groups and components whose name contains one of the terms, case ignored",
-     run_not_built},
+     run_find_name},
     {"find-centre", kRequiresOut,
      "[--in file.korv] [--name NODE[,NODE...]] [--faces N0,N1,...] --out file.korv",
-     "add a guide point at the centre of each listed face or node's bounding box", run_not_built},
+     "add a guide point at the centre of each listed face or node's bounding box", run_find_centre},
     {"circle-centre", kRequiresOut, "[--in file.korv] --out file.korv",
      "add a guide point at the centre of the circle through two straight segments; exit 2 if\n"
      "there are not exactly two, or they are parallel or not in one plane",
-     run_not_built},
+     run_circle_centre},
     {"loose-to-groups", kRequiresOut, "[--in file.korv] --out file.korv",
      "make every loose island of faces and lines its own group (LooseToGroupsCommand); exit 2\n"
      "if nothing was loose",
