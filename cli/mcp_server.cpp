@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "cli/mcp_pictures.h"
 #include "cli/version.h"
 #include "io/json.h"
 
@@ -38,7 +39,8 @@ constexpr std::string_view kToolList =
     R"(render a .korv model. Pass the command and each flag and value as separate strings. )"
     R"(Start a drawing with the arguments \"new\", \"--out\", \"room.korv\" and continue with )"
     R"(--in room.korv --out room.korv on each command. A command given no --in starts from the )"
-    R"(demo townhouse.",)"
+    R"(demo townhouse. Pictures the command writes (BMP, PPM or PNG, up to four) come back as )"
+    R"(images after the text, so running still --out view.png lets you look at the model.",)"
     R"("inputSchema":{"type":"object","properties":{)"
     R"("args":{"type":"array","items":{"type":"string"},"minItems":1,)"
     R"("description":"The argument vector after the program name, one flag or value per item, )"
@@ -82,10 +84,16 @@ std::string error_response(std::string_view id, int code, std::string_view messa
     return out;
 }
 
-std::string tool_result(std::string_view text, bool is_error) {
+std::string tool_result(std::string_view text, bool is_error,
+                        const std::vector<std::string>& pictures) {
     std::string out = R"({"content":[{"type":"text","text":)";
     io::append_json_quoted(out, text);
-    out.append(R"(}],"isError":)").append(is_error ? "true" : "false").append("}");
+    out.append("}");
+    for (const std::string& data : pictures) {
+        out.append(R"(,{"type":"image","data":")").append(data);
+        out.append(R"(","mimeType":"image/png"})");
+    }
+    out.append(R"(],"isError":)").append(is_error ? "true" : "false").append("}");
     return out;
 }
 
@@ -160,14 +168,15 @@ std::string McpServer::handle_line(std::string_view line) {
         const std::string_view name = params ? params->get_string("name", "") : "";
         const JsonValue* arguments = params ? params->find("arguments") : nullptr;
         bool is_error = false;
-        const std::string text = call_tool(name, arguments, is_error);
-        return result_response(id_json, tool_result(text, is_error));
+        std::vector<std::string> pictures;
+        const std::string text = call_tool(name, arguments, is_error, pictures);
+        return result_response(id_json, tool_result(text, is_error, pictures));
     }
     return error_response(id_json, kMethodNotFound, "Method not found: " + std::string(method));
 }
 
 std::string McpServer::call_tool(std::string_view name, const JsonValue* arguments,
-                                 bool& is_error) {
+                                 bool& is_error, std::vector<std::string>& pictures) {
     if (name == "korvan_help") {
         // The program run with no arguments prints the usage generated from the verb table.
         const platform::ChildRun run = runner_({}, start_dir_, kDefaultTimeoutMs);
@@ -176,12 +185,13 @@ std::string McpServer::call_tool(std::string_view name, const JsonValue* argumen
         if (is_error) return failure;
         return run.out.empty() ? run.err : run.out;
     }
-    if (name == "korvan_run") return run_verb(arguments, is_error);
+    if (name == "korvan_run") return run_verb(arguments, is_error, pictures);
     is_error = true;
     return "Unknown tool: " + std::string(name);
 }
 
-std::string McpServer::run_verb(const JsonValue* arguments, bool& is_error) {
+std::string McpServer::run_verb(const JsonValue* arguments, bool& is_error,
+                                std::vector<std::string>& pictures) {
     is_error = true;
     const JsonValue* list = arguments ? arguments->find("args") : nullptr;
     if (!list || !list->is_array() || list->items().empty()) {
@@ -205,8 +215,12 @@ std::string McpServer::run_verb(const JsonValue* arguments, bool& is_error) {
         if (wanted > 0 && wanted < kTimeoutLimitMs) timeout_ms = static_cast<std::uint32_t>(wanted);
     }
 
+    // The folder is compared before and after, so only what this command wrote is shown.
+    const std::vector<PictureFileStamp> before = snapshot_picture_files(cwd);
     const platform::ChildRun run = runner_(args, cwd, timeout_ms);
     if (std::string failure = start_failure(run); !failure.empty()) return failure;
+    const std::vector<std::filesystem::path> written =
+        written_picture_files(before, snapshot_picture_files(cwd));
 
     std::string text = "$ korvan_cli";
     for (const std::string& arg : args) text.append(" ").append(arg);
@@ -220,6 +234,15 @@ std::string McpServer::run_verb(const JsonValue* arguments, bool& is_error) {
     if (!run.out.empty()) text.append("\n--- stdout ---\n").append(run.out);
     if (!run.err.empty()) text.append("\n--- stderr ---\n").append(run.err);
     if (run.out_truncated || run.err_truncated) text.append("\n...[output truncated]");
+    for (const std::filesystem::path& path : written) {
+        if (pictures.size() == kMaxPicturesShown) break;
+        std::string png, note;
+        if (picture_as_png(path, path.lexically_relative(cwd).string(), png, note)) {
+            pictures.push_back(base64(png));
+        } else {
+            text.append("\n").append(note);
+        }
+    }
     is_error = run.timed_out || run.term_signal != 0 || run.exit_code != 0;
     return text;
 }

@@ -32,9 +32,12 @@ class McpServer {
     std::string handle_line(std::string_view line);
 
   private:
-    // The text of a tools/call result; sets `is_error` for the result's isError flag.
-    std::string call_tool(std::string_view name, const io::JsonValue* arguments, bool& is_error);
-    std::string run_verb(const io::JsonValue* arguments, bool& is_error);
+    // The text of a tools/call result; sets `is_error` for the result's isError flag and
+    // adds the base64 PNG of each picture the command wrote to `pictures`.
+    std::string call_tool(std::string_view name, const io::JsonValue* arguments, bool& is_error,
+                          std::vector<std::string>& pictures);
+    std::string run_verb(const io::JsonValue* arguments, bool& is_error,
+                         std::vector<std::string>& pictures);
 
     std::filesystem::path start_dir_;
     McpChildRunner runner_;

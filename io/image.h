@@ -62,7 +62,7 @@ bool is_png_path(const std::filesystem::path& path);
 bool write_contact_sheet_bmp(const std::filesystem::path& path, std::span<const Image> images,
                              std::int32_t columns = 0);
 
-// Decodes a PNG, JPEG, BMP, TGA or PSD file into RGBA, top row first. False (and an empty
+// Decodes a PNG, JPEG, BMP, TGA, PSD or binary PGM/PPM file into RGBA, top row first. False (and an empty
 // image) for an empty path, an unreadable file, an unknown format, a side outside
 // 1..kMaxImageSide or a decoding failure. Never throws.
 bool load_image(const std::filesystem::path& path, Image& image);

@@ -23,6 +23,7 @@
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_ONLY_PSD
+#define STBI_ONLY_PNM
 #include <stb/stb_image.h>
 #pragma GCC diagnostic pop
 
