@@ -67,6 +67,26 @@ bool within_bounds(std::int32_t w, std::int32_t h) {
            static_cast<std::int64_t>(w) * h <= kMaxPicturePixels;
 }
 
+// The size in the header: the decoder's own probe, or for a PNG too large for that probe to
+// accept, the header chunk's two big-endian fields.
+bool header_size(const std::vector<std::uint8_t>& bytes, std::int32_t& w, std::int32_t& h) {
+    if (io::probe_image_size(bytes, w, h)) return true;
+    static constexpr std::uint8_t kPngStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n',
+                                                 0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+    if (bytes.size() < 24 || !std::equal(std::begin(kPngStart), std::end(kPngStart), bytes.begin())) {
+        return false;
+    }
+    const auto field = [&](std::size_t at) {
+        const std::uint32_t v = static_cast<std::uint32_t>(bytes[at]) << 24 |
+                                static_cast<std::uint32_t>(bytes[at + 1]) << 16 |
+                                static_cast<std::uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+        return static_cast<std::int32_t>(std::min<std::uint32_t>(v, 0x7FFFFFFF));
+    };
+    w = field(16);
+    h = field(20);
+    return w >= 1 && h >= 1;
+}
+
 }  // namespace
 
 std::vector<PictureFileStamp> snapshot_picture_files(const std::filesystem::path& dir) {
@@ -175,7 +195,7 @@ bool picture_as_png(const std::filesystem::path& path, std::string_view name, st
     bool whole = false;
     std::int32_t w = 0, h = 0;
     // The header alone decides whether the picture is small enough to decode at all.
-    if (!read_prefix(path, kHeaderBytes, bytes, whole) || !io::probe_image_size(bytes, w, h)) {
+    if (!read_prefix(path, kHeaderBytes, bytes, whole) || !header_size(bytes, w, h)) {
         note = unreadable;
         return false;
     }
