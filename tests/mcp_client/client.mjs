@@ -2,7 +2,7 @@
 //
 //   node client.mjs <path of korvan_cli> <group>
 //
-// Groups: protocol, succeeding-verb, spaced-argument, timeout. Each starts its own server
+// Groups: protocol, succeeding-verb, spaced-argument, timeout, pictures. Each starts its own server
 // in a fresh temporary directory. Exit status: 0 passed, 1 failed, 77 skipped because the
 // verb the group needs still answers "not built yet".
 import assert from 'node:assert/strict';
@@ -63,6 +63,22 @@ async function korvanRun(client, args, extra = {}) {
     { name: 'korvan_run', arguments: { args, ...extra } }, undefined,
     { timeout: CALL_TIMEOUT_MS });
   return { text: textOf(result), isError: result.isError === true };
+}
+
+// The text item and the width and height of each PNG image item that follows it.
+async function korvanRunPictures(client, args) {
+  const result = await client.callTool(
+    { name: 'korvan_run', arguments: { args } }, undefined, { timeout: CALL_TIMEOUT_MS });
+  assert.equal(result.content[0].type, 'text');
+  const sizes = result.content.slice(1).map((item) => {
+    assert.equal(item.type, 'image');
+    assert.equal(item.mimeType, 'image/png');
+    const png = Buffer.from(item.data, 'base64');
+    assert.ok(png.subarray(0, 8).equals(Buffer.from([0x89, 0x50, 0x4e, 0x47, 13, 10, 26, 10])));
+    assert.equal(png.toString('latin1', 12, 16), 'IHDR');
+    return [png.readUInt32BE(16), png.readUInt32BE(20)];
+  });
+  return { text: result.content[0].text, isError: result.isError === true, sizes };
 }
 
 // An unknown verb prints the usage; a verb whose operation has not landed says so.
@@ -155,6 +171,33 @@ const groups = {
     assert.equal(slow.isError, true);
     assert.match(slow.text, /\nTIMED OUT(\n|$)/);
     assert.deepEqual(await client.ping(), {});  // the server outlived its child
+  },
+
+  async pictures(client) {
+    const still = await korvanRunPictures(client, ['still', '--size', '1600x900', '--out', 'v.png']);
+    skipUnlessBuilt('still', still);
+    assert.equal(still.isError, false, still.text);
+    assert.match(still.text, /\n--- stdout ---\nWrote .*"v\.png"/);
+    assert.deepEqual(still.sizes, [[1024, 576]]);
+
+    // Each scene and the contact sheet, four at most, none larger than 1024 a side.
+    const present = await korvanRunPictures(client, ['present', '--fast', '--out', 'deck']);
+    skipUnlessBuilt('present', present);
+    assert.equal(present.isError, false, present.text);
+    assert.ok(present.sizes.length >= 1 && present.sizes.length <= 4, present.text);
+    for (const [w, h] of present.sizes) assert.ok(w <= 1024 && h <= 1024 && w >= 1 && h >= 1);
+
+    // Nothing written, or nothing new: the text alone.
+    for (const args of [['stats'], ['still', '--in', 'missing.korv', '--out', 'w.png']]) {
+      const reply = await korvanRunPictures(client, args);
+      assert.deepEqual(reply.sizes, [], reply.text);
+      assert.equal(reply.isError, args[0] !== 'stats', reply.text);
+    }
+
+    const huge = await korvanRunPictures(client, ['still', '--size', '9000x2', '--out', 'h.png']);
+    assert.equal(huge.isError, false, huge.text);
+    assert.deepEqual(huge.sizes, []);
+    assert.match(huge.text, /\nPicture "h\.png" is 9000 x 2 pixels, more than 8192 a side or 64 megapixels; not shown\.$/);
   },
 };
 
