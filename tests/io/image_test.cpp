@@ -92,6 +92,15 @@ TEST(ImagePpm, HeaderThenRgbTopRowFirst) {
             EXPECT_EQ(static_cast<unsigned char>(p[header.size() + 3 * i + c]),
                       image.rgba[4 * i + c]);
     }
+    // The decoder reads the program's own PPMs back, opaque.
+    const Image opaque = test::sample_image(5, 4, false);
+    const std::string bytes = io::encode_ppm(opaque);
+    Image back;
+    ASSERT_TRUE(io::decode_image(
+        {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, back));
+    EXPECT_EQ(back.width, 5);
+    EXPECT_EQ(back.height, 4);
+    EXPECT_EQ(back.rgba, opaque.rgba);
 }
 
 TEST(ImageWriters, RefuseUnusableImagesAndWriteNothing) {
