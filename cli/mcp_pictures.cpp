@@ -70,10 +70,17 @@ bool within_bounds(std::int32_t w, std::int32_t h) {
 // The size in the header: the decoder's own probe, or for a PNG too large for that probe to
 // accept, the header chunk's two big-endian fields.
 bool header_size(const std::vector<std::uint8_t>& bytes, std::int32_t& w, std::int32_t& h) {
+    // Only the formats the program writes: a JPEG or anything else under a picture's name is
+    // not handed to the other decoders.
+    const bool known = bytes.size() >= 2 && ((bytes[0] == 'B' && bytes[1] == 'M') ||
+                                             (bytes[0] == 'P' && bytes[1] == '6') ||
+                                             (bytes[0] == 0x89 && bytes[1] == 'P'));
+    if (!known) return false;
     if (io::probe_image_size(bytes, w, h)) return true;
     static constexpr std::uint8_t kPngStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n',
                                                  0,    0,   0,   13,  'I',  'H',  'D',  'R'};
-    if (bytes.size() < 24 || !std::equal(std::begin(kPngStart), std::end(kPngStart), bytes.begin())) {
+    if (bytes.size() < 24 ||
+        !std::equal(std::begin(kPngStart), std::end(kPngStart), bytes.begin())) {
         return false;
     }
     const auto field = [&](std::size_t at) {
@@ -129,13 +136,14 @@ std::vector<std::filesystem::path> written_picture_files(
         const auto old = std::lower_bound(
             before.begin(), before.end(), now.path,
             [](const PictureFileStamp& s, const std::filesystem::path& p) { return s.path < p; });
-        const bool same = old != before.end() && old->path == now.path &&
-                          old->size == now.size && old->written == now.written;
+        const bool same = old != before.end() && old->path == now.path && old->size == now.size &&
+                          old->written == now.written;
         if (!same) written.push_back(&now);
     }
-    std::sort(written.begin(), written.end(), [](const PictureFileStamp* a, const PictureFileStamp* b) {
-        return std::tie(a->written, a->path) < std::tie(b->written, b->path);
-    });
+    std::sort(written.begin(), written.end(),
+              [](const PictureFileStamp* a, const PictureFileStamp* b) {
+                  return std::tie(a->written, a->path) < std::tie(b->written, b->path);
+              });
     std::vector<std::filesystem::path> paths;
     paths.reserve(written.size());
     for (const PictureFileStamp* s : written) paths.push_back(s->path);
@@ -171,11 +179,12 @@ Image scale_to_fit(const Image& image, std::int32_t long_side) {
             for (std::int32_t sy = y0; sy < y1; ++sy) {
                 for (std::int32_t sx = x0; sx < x1; ++sx) {
                     const std::size_t at = image.pixel_offset(sx, sy);
-                    for (int c = 0; c < 4; ++c) sum[c] += image.rgba[at + static_cast<std::size_t>(c)];
+                    for (int c = 0; c < 4; ++c)
+                        sum[c] += image.rgba[at + static_cast<std::size_t>(c)];
                 }
             }
-            const std::uint64_t count = static_cast<std::uint64_t>(y1 - y0) *
-                                        static_cast<std::uint64_t>(x1 - x0);
+            const std::uint64_t count =
+                static_cast<std::uint64_t>(y1 - y0) * static_cast<std::uint64_t>(x1 - x0);
             const std::size_t at = out.pixel_offset(x, y);
             for (int c = 0; c < 4; ++c) {
                 out.rgba[at + static_cast<std::size_t>(c)] =
@@ -190,7 +199,8 @@ bool picture_as_png(const std::filesystem::path& path, std::string_view name, st
                     std::string& note) {
     png.clear();
     note.clear();
-    const std::string unreadable = "Picture \"" + std::string(name) + "\" could not be read; not shown.";
+    const std::string unreadable =
+        "Picture \"" + std::string(name) + "\" could not be read; not shown.";
     std::vector<std::uint8_t> bytes;
     bool whole = false;
     std::int32_t w = 0, h = 0;
@@ -229,9 +239,10 @@ std::string base64(std::string_view bytes) {
     out.reserve((bytes.size() + 2) / 3 * 4);
     std::size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
-        const std::uint32_t v = static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])) << 16 |
-                                static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i + 1])) << 8 |
-                                static_cast<std::uint8_t>(bytes[i + 2]);
+        const std::uint32_t v =
+            static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])) << 16 |
+            static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i + 1])) << 8 |
+            static_cast<std::uint8_t>(bytes[i + 2]);
         out += kDigits[v >> 18 & 63];
         out += kDigits[v >> 12 & 63];
         out += kDigits[v >> 6 & 63];
@@ -239,7 +250,8 @@ std::string base64(std::string_view bytes) {
     }
     if (const std::size_t rest = bytes.size() - i; rest > 0) {
         std::uint32_t v = static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])) << 16;
-        if (rest == 2) v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i + 1])) << 8;
+        if (rest == 2)
+            v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i + 1])) << 8;
         out += kDigits[v >> 18 & 63];
         out += kDigits[v >> 12 & 63];
         out += rest == 2 ? kDigits[v >> 6 & 63] : '=';

@@ -175,8 +175,8 @@ std::string McpServer::handle_line(std::string_view line) {
     return error_response(id_json, kMethodNotFound, "Method not found: " + std::string(method));
 }
 
-std::string McpServer::call_tool(std::string_view name, const JsonValue* arguments,
-                                 bool& is_error, std::vector<std::string>& pictures) {
+std::string McpServer::call_tool(std::string_view name, const JsonValue* arguments, bool& is_error,
+                                 std::vector<std::string>& pictures) {
     if (name == "korvan_help") {
         // The program run with no arguments prints the usage generated from the verb table.
         const platform::ChildRun run = runner_({}, start_dir_, kDefaultTimeoutMs);

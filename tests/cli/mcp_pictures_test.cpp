@@ -1,7 +1,5 @@
 // Pictures a command writes come back from the MCP server: folder snapshots, scaling and
 // the image items, with a fake runner that writes the files a real command would.
-#include "cli/mcp_pictures.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/mcp_pictures.h"
 #include "cli/mcp_server.h"
 #include "io/json.h"
 #include "tests/support/cli_runner.h"
@@ -34,8 +33,7 @@ Image ramp(std::int32_t w, std::int32_t h) {
 }
 
 std::string unbase64(const std::string& text) {
-    const std::string digits =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     std::uint32_t bits = 0;
     int count = 0;
@@ -53,8 +51,12 @@ std::string unbase64(const std::string& text) {
 
 TEST(McpPictures, Base64MatchesTheStandardVectors) {
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""},         {"f", "Zg=="},        {"fo", "Zm8="},
-        {"foo", "Zm9v"},  {"foob", "Zm9vYg=="}, {"foobar", "Zm9vYmFy"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"foobar", "Zm9vYmFy"},
         {std::string("\xff\xfe\0", 3), "//4A"},
     };
     for (const auto& [plain, coded] : cases) {
@@ -67,8 +69,11 @@ TEST(McpPictures, Base64MatchesTheStandardVectors) {
 TEST(McpPictures, ScalesTheLongerSideDownWithABoxFilter) {
     const struct {
         std::int32_t w, h, want_w, want_h;
-    } sizes[] = {{2048, 1000, 1024, 500}, {999, 3000, 341, 1024}, {800, 450, 800, 450},
-                 {5000, 1, 1024, 1},      {1024, 1024, 1024, 1024}};
+    } sizes[] = {{2048, 1000, 1024, 500},
+                 {999, 3000, 341, 1024},
+                 {800, 450, 800, 450},
+                 {5000, 1, 1024, 1},
+                 {1024, 1024, 1024, 1024}};
     for (const auto& s : sizes) {
         SCOPED_TRACE(testing::Message() << s.w << "x" << s.h);
         const Image scaled = scale_to_fit(make_image(s.w, s.h, 10, 200, 30, 99), 1024);
@@ -101,8 +106,8 @@ TEST(McpPictures, ScalesTheLongerSideDownWithABoxFilter) {
 struct PictureServer {
     fs::path dir = test::fresh_temp_dir();
     std::function<void(const fs::path&)> write;
-    McpServer server{dir, [this](const std::vector<std::string>&, const fs::path& cwd,
-                                 std::uint32_t) {
+    McpServer server{dir,
+                     [this](const std::vector<std::string>&, const fs::path& cwd, std::uint32_t) {
                          if (write) write(cwd);
                          platform::ChildRun run;
                          run.exit_code = 0;
@@ -174,7 +179,7 @@ TEST(McpPictures, NewAndChangedPicturesComeBackInTheOrderWritten) {
     // Six pictures: the first four written.
     s.write = [&](const fs::path& cwd) {
         for (int i = 0; i < 6; ++i) {
-            write_at(cwd / ("p" + std::to_string(5 - i) + ".png"),
+            write_at(cwd / (std::string("p") + static_cast<char>('5' - i) + ".png"),
                      io::encode_png(make_image(i + 1, 1, 0, 0, 0)), 10 + i);
         }
     };
@@ -186,17 +191,20 @@ TEST(McpPictures, NewAndChangedPicturesComeBackInTheOrderWritten) {
 TEST(McpPictures, RefusesHugeOrBrokenPicturesWithANote) {
     PictureServer s;
     // A PNG signature and header chunk claiming 32768 x 32768: refused on the header alone.
-    std::string huge("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x80\0\0\0\x80\0\x08\x02\0\0\0\0\0\0\0", 33);
+    std::string huge("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x80\0\0\0\x80\0\x08\x02\0\0\0\0\0\0\0",
+                     33);
     s.write = [&](const fs::path& cwd) {
         write_at(cwd / "huge.png", huge, 1);
         write_at(cwd / "broken.bmp", "BM not really", 2);
+        write_at(cwd / "photo.png", std::string("\xff\xd8\xff\xe0\0\x10JFIF\0", 11), 2);
         write_at(cwd / "fine.png", io::encode_png(make_image(3, 2, 1, 2, 3)), 3);
     };
     std::vector<Image> images;
     const std::string text = s.run(images);
     EXPECT_TRUE(text.ends_with(
         "Wrote\n\nPicture \"huge.png\" is 32768 x 32768 pixels, more than 8192 a side or 64 "
-        "megapixels; not shown.\nPicture \"broken.bmp\" could not be read; not shown."))
+        "megapixels; not shown.\nPicture \"broken.bmp\" could not be read; not shown.\n"
+        "Picture \"photo.png\" could not be read; not shown."))
         << text;
     ASSERT_EQ(images.size(), 1u);
     EXPECT_EQ(images[0].width, 3);
