@@ -5,7 +5,7 @@
 #include "io/image.h"
 
 // The decoders of stb_image, private to this file and limited to the five formats the
-// program reads; every other reader of the library is compiled out.
+// program reads besides its own PPMs; every other reader of the library is compiled out.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wall"
 #pragma GCC diagnostic ignored "-Wextra"
@@ -23,7 +23,6 @@
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_ONLY_PSD
-#define STBI_ONLY_PNM
 #include <stb/stb_image.h>
 #pragma GCC diagnostic pop
 
@@ -72,12 +71,69 @@ bool jpeg_tables_sane(std::span<const std::uint8_t> b) {
     return true;
 }
 
+// Binary PPM (P6) with samples of one byte, the form the program writes; the library's own
+// reader is left out because it overruns its buffer on two-byte samples. Sets the header
+// fields and the offset of the first sample; sides are reported as read, up to 2^24.
+bool ppm_header(std::span<const std::uint8_t> b, std::int32_t& width, std::int32_t& height,
+                std::int32_t& max_value, std::size_t& data) {
+    constexpr std::int64_t kMaxField = 1 << 24;
+    const auto space = [](std::uint8_t c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    };
+    if (b.size() < 2 || b[0] != 'P' || b[1] != '6') return false;
+    std::size_t pos = 2;
+    std::int64_t fields[3] = {0, 0, 0};
+    for (std::int64_t& field : fields) {
+        while (pos < b.size() && (space(b[pos]) || b[pos] == '#')) {
+            if (b[pos] == '#') {
+                while (pos < b.size() && b[pos] != '\n') ++pos;
+            } else {
+                ++pos;
+            }
+        }
+        if (pos >= b.size() || b[pos] < '0' || b[pos] > '9') return false;
+        while (pos < b.size() && b[pos] >= '0' && b[pos] <= '9') {
+            field = field * 10 + (b[pos++] - '0');
+            if (field > kMaxField) return false;
+        }
+    }
+    // One white-space byte ends the header; the samples follow it.
+    if (pos >= b.size() || !space(b[pos])) return false;
+    if (fields[0] < 1 || fields[1] < 1 || fields[2] < 1 || fields[2] > 255) return false;
+    width = static_cast<std::int32_t>(fields[0]);
+    height = static_cast<std::int32_t>(fields[1]);
+    max_value = static_cast<std::int32_t>(fields[2]);
+    data = pos + 1;
+    return true;
+}
+
+bool decode_ppm(std::span<const std::uint8_t> b, std::int32_t w, std::int32_t h,
+                std::int32_t max_value, std::size_t data, Image& image) {
+    const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    if (b.size() - data < pixels * 3) return false;
+    image.width = w;
+    image.height = h;
+    image.rgba.resize(pixels * 4);
+    for (std::size_t i = 0; i < pixels; ++i) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            const int v = std::min<int>(b[data + 3 * i + c], max_value);
+            image.rgba[4 * i + c] =
+                static_cast<std::uint8_t>((v * 255 + max_value / 2) / max_value);
+        }
+        image.rgba[4 * i + 3] = 255;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool probe_image_size(std::span<const std::uint8_t> bytes, std::int32_t& width,
                       std::int32_t& height) {
     width = height = 0;
     if (bytes.empty() || bytes.size() > kMaxEncodedBytes) return false;
+    std::int32_t max_value = 0;
+    std::size_t data = 0;
+    if (ppm_header(bytes, width, height, max_value, data)) return true;
     if (!jpeg_tables_sane(bytes)) return false;
     int w = 0, h = 0, channels = 0;
     if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels) ==
@@ -94,6 +150,12 @@ bool decode_image(std::span<const std::uint8_t> bytes, Image& image) {
     std::int32_t w = 0, h = 0;
     if (!probe_image_size(bytes, w, h)) return false;
     if (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide) return false;
+    std::int32_t max_value = 0;
+    std::size_t data = 0;
+    if (ppm_header(bytes, w, h, max_value, data)) {
+        if (!decode_ppm(bytes, w, h, max_value, data, image)) image = Image{};
+        return image.usable();
+    }
     int dw = 0, dh = 0, channels = 0;
     stbi_uc* pixels =
         stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &dw, &dh, &channels, 4);

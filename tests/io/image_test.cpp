@@ -103,6 +103,34 @@ TEST(ImagePpm, HeaderThenRgbTopRowFirst) {
     EXPECT_EQ(back.rgba, opaque.rgba);
 }
 
+TEST(ImagePpm, ReadsCommentsAndSmallRangesRefusesTheRest) {
+    const struct {
+        std::string bytes;
+        bool ok;
+        std::uint8_t first;
+    } cases[] = {
+        {std::string("P6\n# by hand\n1 1 255\n\x07\0\0", 24), true, 7},
+        {std::string("P6 1 1 15\t\x0f\0\0", 13), true, 255},
+        {std::string("P6 1 1 15\n\x08\0\0", 13), true, 136},
+        {std::string("P6 1 1 256\n\0\0\0\0\0\0", 17), false, 0},  // two-byte samples
+        {std::string("P6 2 1 255\n\0\0\0\0\0", 16), false, 0},    // one byte short
+        {std::string("P6 0 1 255\n", 11), false, 0},
+        {std::string("P6 1 1 255", 10), false, 0},
+        {std::string("P3 1 1 255\n0 0 0", 16), false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        Image image;
+        const bool ok = io::decode_image(
+            {reinterpret_cast<const std::uint8_t*>(c.bytes.data()), c.bytes.size()}, image);
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(image.usable(), c.ok);
+        if (ok) {
+            EXPECT_EQ(image.rgba[0], c.first);
+        }
+    }
+}
+
 TEST(ImageWriters, RefuseUnusableImagesAndWriteNothing) {
     const std::filesystem::path dir = test::fresh_temp_dir();
     Image no_pixels;
