@@ -37,8 +37,11 @@ constexpr std::size_t kMaxEncodedBytes = 0x7FFFFFFF;
 // of a progressive file) is checked here first; a file with a bad one is refused whole.
 bool jpeg_tables_sane(std::span<const std::uint8_t> b) {
     constexpr std::size_t kMaxCodes = 256;
-    if (b.size() < 2 || b[0] != 0xFF || b[1] != 0xD8) return true;  // not a JPEG
-    std::size_t pos = 2;
+    // The library skips fill bytes before the start marker as it does before any marker.
+    std::size_t start = 0;
+    while (start + 1 < b.size() && b[start] == 0xFF && b[start + 1] == 0xFF) ++start;
+    if (b.size() < start + 2 || b[start] != 0xFF || b[start + 1] != 0xD8) return true;  // no JPEG
+    std::size_t pos = start + 2;
     while (pos + 4 <= b.size()) {
         if (b[pos] != 0xFF) {
             ++pos;  // entropy-coded data or fill: look for the next marker
