@@ -74,6 +74,26 @@ bool jpeg_tables_sane(std::span<const std::uint8_t> b) {
     return true;
 }
 
+// The library copies the first image-data chunk into a buffer it has not allocated yet when
+// that chunk is empty; such a file (legal, but never written by an encoder in practice) is
+// refused rather than decoded.
+bool png_first_data_chunk_filled(std::span<const std::uint8_t> b) {
+    static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (b.size() < 8 || !std::equal(std::begin(kSignature), std::end(kSignature), b.begin())) {
+        return true;  // not a PNG
+    }
+    std::size_t pos = 8;
+    while (pos + 8 <= b.size()) {
+        const std::size_t len = std::size_t(b[pos]) << 24 | std::size_t(b[pos + 1]) << 16 |
+                                std::size_t(b[pos + 2]) << 8 | b[pos + 3];
+        if (b[pos + 4] == 'I' && b[pos + 5] == 'D' && b[pos + 6] == 'A' && b[pos + 7] == 'T') {
+            return len > 0;
+        }
+        pos += 12 + len;
+    }
+    return true;
+}
+
 // Binary PPM (P6) with samples of one byte, the form the program writes; the library's own
 // reader is left out because it overruns its buffer on two-byte samples. Sets the header
 // fields and the offset of the first sample; sides are reported as read, up to 2^24.
@@ -159,6 +179,7 @@ bool decode_image(std::span<const std::uint8_t> bytes, Image& image) {
         if (!decode_ppm(bytes, w, h, max_value, data, image)) image = Image{};
         return image.usable();
     }
+    if (!png_first_data_chunk_filled(bytes)) return false;
     int dw = 0, dh = 0, channels = 0;
     stbi_uc* pixels =
         stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &dw, &dh, &channels, 4);
