@@ -55,17 +55,17 @@ void BM_NestSearchStep(benchmark::State& state) {
 BENCHMARK(BM_NestSearchStep)->Range(20, 500);
 
 void BM_DrillDowels(benchmark::State& state) {
-    korvan::DowelRowSpec spec;
-    spec.side = korvan::PanelSide::kThicknessMax;
-    spec.count = static_cast<std::int32_t>(state.range(0));
-    spec.first = 0.01f;
-    spec.pitch = 0.38f / static_cast<float>(spec.count);
-    spec.diameter = std::min(0.008f, spec.pitch / 2);
-    spec.depth = 0.01f;
+    korvan::DowelRowSpec row;
+    row.side = korvan::PanelSide::kThicknessMax;
+    row.count = static_cast<std::int32_t>(state.range(0));
+    row.first = 0.01f;
+    row.pitch = 0.38f / static_cast<float>(row.count);
+    row.diameter = std::min(0.008f, row.pitch / 2);
+    row.depth = 0.01f;
     for (auto _ : state) {
         korvan::Mesh mesh;
         korvan::emit_panel(mesh, korvan::PanelBox{}, {});
-        benchmark::DoNotOptimize(korvan::drill_dowels(mesh, korvan::PanelBox{}, spec, {}));
+        benchmark::DoNotOptimize(korvan::drill_dowels(mesh, korvan::PanelBox{}, row, {}));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
